@@ -1,0 +1,32 @@
+// The contestant table and the process entry. Built without builtins, so the
+// compiler cannot fold or inline the C library's strstr: every pass calls it.
+#include <cstring>
+
+#include "driver/measure.h"
+#include "driver/report.h"
+#include "driver/test_data.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Each contestant's fixed call, inlined into its own timed loop.
+[[gnu::always_inline]] inline void CallStrstr() {
+  KeepResult(std::strstr(test_data.haystack, test_data.needle));
+}
+
+STRCYCLES_WORD_PADDED_TEXT(kTimingStrstr, " timing msvcrt strstr\r\n");
+STRCYCLES_WORD_PADDED_TEXT(kAverageStrstr, " average msvcrt strstr\r\n");
+
+constexpr Contestant kContestants[] = {
+    {MeasureCallCycles<CallStrstr>, kTimingStrstr, kAverageStrstr},
+};
+
+static_assert(sizeof kContestants / sizeof kContestants[0] <= kContestantCount,
+              "every row needs its running sum in the test data");
+
+}  // namespace
+
+extern "C" void RunBenchmark() {
+  RunReport(kContestants, test_data.sums, sizeof kContestants / sizeof kContestants[0]);
+  platform::EndProcess(0);
+}

@@ -1,0 +1,30 @@
+// The processor's time-stamp counter behind a serializing instruction.
+#ifndef STRCYCLES_DRIVER_CYCLE_CLOCK_H_
+#define STRCYCLES_DRIVER_CYCLE_CLOCK_H_
+
+#include <cstdint>
+
+// CPUID leaf 0 is used only to serialize: nothing before it may still be in
+// flight and nothing after it may have started. The memory clobber keeps the
+// compiler from moving loads or stores across it either.
+inline void SerializeExecution() {
+#if defined(__x86_64__) || defined(__i386__)
+  std::uint32_t eax = 0, ebx, ecx = 0, edx;
+  asm volatile("cpuid" : "+a"(eax), "=b"(ebx), "+c"(ecx), "=d"(edx) : : "memory");
+  (void)ebx;
+  (void)edx;
+#else
+#error "the cycle clock needs an x86 processor"
+#endif
+}
+
+// RDTSC counts at a fixed rate on current processors (constant TSC), which
+// need not be the core's momentary clock. Both halves come back in edx:eax on
+// i686 and x86-64 alike.
+inline std::uint64_t ReadTimeStampCounter() {
+  std::uint32_t low, high;
+  asm volatile("rdtsc" : "=a"(low), "=d"(high) : : "memory");
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
+
+#endif  // STRCYCLES_DRIVER_CYCLE_CLOCK_H_

@@ -1,0 +1,5 @@
+#include "driver/report.h"
+
+int main() {
+  RunBenchmark();
+}

@@ -1,0 +1,36 @@
+// The run's static data: the two test strings and, directly behind them, the
+// cells the run writes between measurements.
+#ifndef STRCYCLES_DRIVER_TEST_DATA_H_
+#define STRCYCLES_DRIVER_TEST_DATA_H_
+
+#include <cstdint>
+
+#include "driver/figure.h"
+
+constexpr std::uint32_t kContestantCount = 3;
+
+// The needle starts at the byte after the haystack's terminator, and more than
+// 8 bytes of the block follow the needle's: the word-reading routines may read
+// a few bytes past a terminator and rely on that slack.
+struct TestData {
+  char haystack[28];
+  char needle[14];
+  std::uint32_t sums[kContestantCount];
+  MeasurementCells cells;
+};
+
+extern TestData test_data;
+
+// The pass counter is read and written on every timed pass. Next to the
+// strings its in-flight store would collide with a contestant's wide loads
+// (failed store forwarding, or 4 KiB aliasing with the same page offset) and
+// the stall would be counted as the call's cost, so it lives on a page of its
+// own at an offset far from the strings'.
+struct PassCounterPage {
+  char gap[2048];
+  volatile std::uint32_t passes;
+};
+
+extern PassCounterPage pass_counter_page;
+
+#endif  // STRCYCLES_DRIVER_TEST_DATA_H_

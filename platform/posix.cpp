@@ -1,0 +1,104 @@
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+// Closest to Win32's HIGH_PRIORITY_CLASS without starving the machine.
+constexpr int kHighNice = -10;
+constexpr int kTerminalSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Plain data, zero before the program starts: no constructor runs.
+struct termios saved_terminal;
+volatile sig_atomic_t terminal_changed;
+struct sigaction saved_actions[sizeof kTerminalSignals / sizeof kTerminalSignals[0]];
+bool sigpipe_ignored;
+
+void RestoreTerminal() {
+  if (terminal_changed) {
+    tcsetattr(STDIN_FILENO, TCSANOW, &saved_terminal);
+    terminal_changed = 0;
+  }
+}
+
+// A signal that ends the process during the wait must not leave the terminal
+// without echo: put it back, then die of the same signal as before.
+void RestoreTerminalAndDie(int signal_number) {
+  RestoreTerminal();
+  raise(signal_number);
+}
+
+}  // namespace
+
+void SetProcessPriority(PriorityClass priority) {
+  setpriority(PRIO_PROCESS, 0, priority == PriorityClass::kHigh ? kHighNice : 0);
+}
+
+std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {
+  // A reader that goes away early must not change the exit code.
+  if (!sigpipe_ignored) {
+    signal(SIGPIPE, SIG_IGN);
+    sigpipe_ignored = true;
+  }
+  const ssize_t written = write(STDOUT_FILENO, bytes, count);
+  return written > 0 ? static_cast<std::uint32_t>(written) : 0;
+}
+
+void DiscardPendingInput() {
+  // Not a terminal (pipe, file, /dev/null, closed): whatever is there, or its
+  // end, is the key, so the wait can never hang.
+  if (tcgetattr(STDIN_FILENO, &saved_terminal) != 0) return;
+  struct sigaction action {};
+  action.sa_handler = RestoreTerminalAndDie;
+  action.sa_flags = SA_RESETHAND | SA_NODEFER;
+  sigemptyset(&action.sa_mask);
+  for (unsigned i = 0; i < sizeof kTerminalSignals / sizeof kTerminalSignals[0]; ++i) {
+    sigaction(kTerminalSignals[i], &action, &saved_actions[i]);
+  }
+  struct termios raw = saved_terminal;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  terminal_changed = 1;
+  tcsetattr(STDIN_FILENO, TCSANOW, &raw);
+  tcflush(STDIN_FILENO, TCIFLUSH);
+}
+
+void PauseOneMillisecond() {
+  const struct timespec pause = {0, 1000000};
+  nanosleep(&pause, nullptr);
+}
+
+bool KeyIsWaiting() {
+  struct pollfd input = {STDIN_FILENO, POLLIN, 0};
+  const int ready = poll(&input, 1, 0);
+  // A hang-up, an error or a closed descriptor ends the wait as a key would.
+  return ready > 0 || (ready < 0 && errno != EINTR);
+}
+
+int TakeKey() {
+  unsigned char key = 0;
+  const ssize_t got = read(STDIN_FILENO, &key, 1);
+  if (terminal_changed) {
+    RestoreTerminal();
+    for (unsigned i = 0; i < sizeof kTerminalSignals / sizeof kTerminalSignals[0]; ++i) {
+      sigaction(kTerminalSignals[i], &saved_actions[i], nullptr);
+    }
+  }
+  return got == 1 ? key : -1;
+}
+
+void EndProcess(std::uint32_t exit_code) {
+  std::exit(static_cast<int>(exit_code));
+}
+
+}  // namespace platform
