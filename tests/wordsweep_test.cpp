@@ -1,0 +1,148 @@
+#include "search/wordsweep.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <iterator>
+#include <memory>
+#include <random>
+#include <string>
+
+#include "driver/test_data.h"
+
+namespace {
+
+std::size_t SourceSlack(std::size_t pattern_length) {
+  return std::max<std::size_t>(7, pattern_length < 2 ? 0 : pattern_length - 2);
+}
+
+// A string in a heap block of its own that ends exactly where the readable
+// slack behind its terminator ends, so AddressSanitizer stops any read beyond
+// it. The string starts `offset` bytes into the block, to put it at each byte
+// position within a word.
+struct PlacedText {
+  PlacedText(const std::string& text, std::size_t offset, std::size_t slack)
+      : block(new char[offset + text.size() + 1 + slack]), start(block.get() + offset) {
+    std::memset(block.get(), 'A', offset);
+    std::memcpy(start, text.c_str(), text.size() + 1);
+    end = start + text.size() + 1 + slack;
+  }
+  std::unique_ptr<char[]> block;
+  char* start;
+  char* end;
+};
+
+const char* Reference(const char* source, const char* pattern) {
+  const std::size_t n = std::strlen(pattern);
+  for (const char* s = source;; ++s) {
+    if (std::strncmp(s, pattern, n) == 0) return s;
+    if (!*s) return nullptr;
+  }
+}
+
+struct Case {
+  const char* why;
+  std::string source;
+  std::string pattern;
+  std::ptrdiff_t expected;  // offset of the match, -1 for none
+};
+
+const Case kCases[] = {
+    {"the benchmark's strings", "beware of the ides of march", "ides of march", 14},
+    {"one-byte pattern at the last byte", "abcdefgh", "h", 7},
+    {"failed candidates before the match", "abababc", "abc", 4},
+    {"0x81 flags a word without a candidate",
+     "ab\x81"
+     "cd",
+     "cd", 3},
+    {"candidates among high bytes", "\xE9\xE9x\xE9y", "\xE9y", 3},
+    {"pattern longer than the source", "ab", "abc", -1},
+    {"empty source", "", "abc", -1},
+    {"candidate check reaches 11 bytes past the terminator", "xi", "ides of march", -1},
+    {"absent pattern", "beware of the ides of march", "ides of april", -1},
+    {"match at the start", "ides of march", "ides of march", 0},
+    {"match ends at the terminator", "xxxxxxxxxab", "ab", 9},
+    {"one-byte pattern absent", "abcdefgh", "z", -1},
+    {"pattern of 0xFF bytes", "a\xFF\xFE\xFF\xFF\xFFz", "\xFF\xFF", 3},
+    {"pattern byte 0x01 right behind the terminator", "ab", "\x01", -1},
+    {"first byte found only past the terminator", "abc", "d", -1},
+    {"lengths 2 to 5 across word ends", "aaaabaaaabbaabbbababbbb", "abbbb", 18},
+    {"prefix of the pattern at the end", "zzzzzzzzide", "ides", -1},
+};
+
+TEST(Wordsweep, FixedCasesAtEveryOffset) {
+  for (const Case& test : kCases) {
+    for (std::size_t offset = 0; offset < 4; ++offset) {
+      SCOPED_TRACE(std::string(test.why) + ", offset " + std::to_string(offset));
+      PlacedText source(test.source, offset, SourceSlack(test.pattern.size()));
+      PlacedText pattern(test.pattern, 3 - offset, 7);
+      // Behind the source, the pattern's tail again: a check that ran past
+      // the terminator without failing there would find it.
+      for (char* p = source.start + test.source.size() + 1; p < source.end; ++p)
+        *p = test.pattern.empty() ? 'x' : test.pattern[1 % test.pattern.size()];
+      std::memset(pattern.start + test.pattern.size() + 1, test.pattern[0], 7);
+      const char* expected = test.expected < 0 ? nullptr : source.start + test.expected;
+      EXPECT_EQ(Wordsweep(source.start, pattern.start), expected);
+    }
+  }
+}
+
+TEST(Wordsweep, EmptyPatternReturnsTheSourceReadingNoFurther) {
+  PlacedText pattern("", 0, 0);
+  PlacedText source("abc", 1, 0);
+  EXPECT_EQ(Wordsweep(source.start, pattern.start), source.start);
+  EXPECT_EQ(Wordsweep(pattern.start, pattern.start), pattern.start);
+}
+
+TEST(Wordsweep, BenchmarkCallAndItsSlack) {
+  EXPECT_EQ(Wordsweep(test_data.haystack, test_data.needle), test_data.haystack + 14);
+
+  const std::size_t haystack_end =
+      offsetof(TestData, haystack) + std::strlen(test_data.haystack) + 1;
+  const std::size_t needle_end = offsetof(TestData, needle) + std::strlen(test_data.needle) + 1;
+  EXPECT_EQ(offsetof(TestData, needle), haystack_end);
+  EXPECT_LE(haystack_end + SourceSlack(std::strlen(test_data.needle)), sizeof(TestData));
+  EXPECT_LE(needle_end + 7, sizeof(TestData));
+}
+
+// Differential test against the plain search, with high bytes and small
+// alphabets to make many candidates and flagged words, random slack holding
+// zeros and the pattern's first byte, and every start offset within a word.
+TEST(Wordsweep, AgreesWithPlainSearch) {
+  std::mt19937 random(20240611);
+  const std::string alphabets[] = {"ab", "abc", "a\x81", "\xE9x\x80", "\xFF\x01", "ab\x7F\x80\xFE"};
+  auto pick = [&](std::size_t bound) { return static_cast<std::size_t>(random() % bound); };
+  int matches = 0;
+  for (int round = 0; round < 40000; ++round) {
+    const std::string& alphabet = alphabets[pick(std::size(alphabets))];
+    std::string text(pick(40), '\0');
+    for (char& ch : text) ch = alphabet[pick(alphabet.size())];
+    std::string needle;
+    if (!text.empty() && pick(2)) {
+      const std::size_t at = pick(text.size());
+      needle = text.substr(at, 1 + pick(std::min<std::size_t>(text.size() - at, 16)));
+      if (pick(3) == 0) needle.back() = alphabet[pick(alphabet.size())];
+    } else {
+      needle.resize(1 + pick(9));
+      for (char& ch : needle) ch = alphabet[pick(alphabet.size())];
+    }
+
+    PlacedText source(text, pick(4), SourceSlack(needle.size()));
+    PlacedText pattern(needle, pick(4), 7);
+    const char noise[] = {'\0', needle[0], alphabet[0], static_cast<char>(random())};
+    for (PlacedText* placed : {&source, &pattern})
+      for (char* p = std::strchr(placed->start, '\0') + 1; p < placed->end; ++p)
+        *p = noise[pick(std::size(noise))];
+
+    const char* expected = Reference(source.start, pattern.start);
+    matches += expected != nullptr;
+    ASSERT_EQ(Wordsweep(source.start, pattern.start), expected)
+        << "round " << round << ", source length " << text.size() << ", pattern length "
+        << needle.size();
+  }
+  EXPECT_GT(matches, 10000);
+}
+
+}  // namespace
