@@ -6,6 +6,7 @@
 #include "driver/report.h"
 #include "driver/test_data.h"
 #include "platform/platform.h"
+#include "search/wordsweep.h"
 
 namespace {
 
@@ -17,8 +18,16 @@ namespace {
 STRCYCLES_WORD_PADDED_TEXT(kTimingStrstr, " timing msvcrt strstr\r\n");
 STRCYCLES_WORD_PADDED_TEXT(kAverageStrstr, " average msvcrt strstr\r\n");
 
+[[gnu::always_inline]] inline void CallWordsweep() {
+  KeepResult(Wordsweep(test_data.haystack, test_data.needle));
+}
+
+STRCYCLES_WORD_PADDED_TEXT(kTimingWordsweep, " timing Wordsweep\r\n");
+STRCYCLES_WORD_PADDED_TEXT(kAverageWordsweep, " average Wordsweep\r\n");
+
 constexpr Contestant kContestants[] = {
     {MeasureCallCycles<CallStrstr>, kTimingStrstr, kAverageStrstr},
+    {MeasureCallCycles<CallWordsweep>, kTimingWordsweep, kAverageWordsweep},
 };
 
 static_assert(sizeof kContestants / sizeof kContestants[0] <= kContestantCount,
