@@ -1,0 +1,51 @@
+# A thin front for CMake. The two commands a newcomer needs: make run, make check.
+BUILD := build
+JOBS ?= $(shell nproc)
+CMAKE_CONFIGURE = cmake -S . -B $(BUILD)/$(1) -DCMAKE_BUILD_TYPE=Release $(2) >/dev/null
+
+.PHONY: run native check deps check-native check-sanitize format clean bench plot
+
+run: native
+	./$(BUILD)/native/strcycles
+
+native:
+	$(call CMAKE_CONFIGURE,native)
+	cmake --build $(BUILD)/native -j $(JOBS) --target strcycles
+
+check: deps
+	$(MAKE) check-native
+	$(MAKE) check-sanitize
+
+deps:
+	tools/install-deps.sh
+
+check-native:
+	$(call CMAKE_CONFIGURE,native)
+	cmake --build $(BUILD)/native -j $(JOBS)
+	cd $(BUILD)/native && ctest --output-on-failure
+
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+check-sanitize:
+	$(call CMAKE_CONFIGURE,sanitize,-DSTRCYCLES_SANITIZE=ON)
+	cmake --build $(BUILD)/sanitize -j $(JOBS)
+	cd $(BUILD)/sanitize && ctest --output-on-failure -L unit
+
+# The speed suite (Google Benchmark): a console table, and JSON for make plot.
+# A few seconds per routine; BENCH_MIN_TIME is each case's least run time.
+BENCH_MIN_TIME ?= 0.05
+bench: deps
+	$(call CMAKE_CONFIGURE,bench,-DSTRCYCLES_TESTS=OFF)
+	cmake --build $(BUILD)/bench -j $(JOBS) --target strcycles_bench
+	./$(BUILD)/bench/strcycles_bench --benchmark_min_time=$(BENCH_MIN_TIME) \
+	  --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
+
+# docs/scaling.png from the last make bench (running it when there is none).
+plot:
+	test -f $(BUILD)/bench/results.json || $(MAKE) bench
+	tools/plot_scaling.sh $(BUILD)/bench/results.json docs/scaling.png
+
+format:
+	clang-format -i $$(git ls-files '*.h' '*.cpp')
+
+clean:
+	rm -rf $(BUILD)
