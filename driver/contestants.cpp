@@ -4,19 +4,28 @@
 
 #include "driver/measure.h"
 #include "driver/report.h"
+#include "driver/runtime_strstr.h"
 #include "driver/test_data.h"
 #include "platform/platform.h"
+#include "search/finstr.h"
 #include "search/wordsweep.h"
 
 namespace {
 
 // Each contestant's fixed call, inlined into its own timed loop.
 [[gnu::always_inline]] inline void CallStrstr() {
-  KeepResult(std::strstr(test_data.haystack, test_data.needle));
+  KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle));
 }
 
 STRCYCLES_WORD_PADDED_TEXT(kTimingStrstr, " timing msvcrt strstr\r\n");
 STRCYCLES_WORD_PADDED_TEXT(kAverageStrstr, " average msvcrt strstr\r\n");
+
+[[gnu::always_inline]] inline void CallFinstr() {
+  KeepResult(finstr(0, test_data.haystack, test_data.needle));
+}
+
+STRCYCLES_WORD_PADDED_TEXT(kTimingFinstr, " timing finstr\r\n");
+STRCYCLES_WORD_PADDED_TEXT(kAverageFinstr, " average finstr\r\n");
 
 [[gnu::always_inline]] inline void CallWordsweep() {
   KeepResult(Wordsweep(test_data.haystack, test_data.needle));
@@ -27,6 +36,7 @@ STRCYCLES_WORD_PADDED_TEXT(kAverageWordsweep, " average Wordsweep\r\n");
 
 constexpr Contestant kContestants[] = {
     {MeasureCallCycles<CallStrstr>, kTimingStrstr, kAverageStrstr},
+    {MeasureCallCycles<CallFinstr>, kTimingFinstr, kAverageFinstr},
     {MeasureCallCycles<CallWordsweep>, kTimingWordsweep, kAverageWordsweep},
 };
 
