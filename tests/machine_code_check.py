@@ -48,16 +48,35 @@ def disassemble(objdump, program):
     return functions
 
 
-def symbol_address(objdump, program, name):
+def symbol_table(objdump, program):
+    """name -> address. A PE image's COFF symbols hold section offsets."""
+    sections = {}
+    headers = subprocess.run([objdump, "-h", program], check=True, capture_output=True,
+                             text=True).stdout
+    for line in headers.splitlines():
+        fields = line.split()
+        if len(fields) > 3 and fields[0].isdigit():
+            sections[int(fields[0]) + 1] = int(fields[3], 16)
     text = subprocess.run([objdump, "-t", program], check=True, capture_output=True,
                           text=True).stdout
+    table = {}
     for line in text.splitlines():
         fields = line.split()
-        if fields and fields[-1].lstrip("_") == name:
-            m = re.search(r"0x([0-9a-f]+)", line) if "(sec" in line else None
-            if m:  # COFF symbol table of a PE image
-                return int(m.group(1), 16)
-            return int(fields[0], 16)
+        if not fields:
+            continue
+        coff = re.search(r"\(sec\s+(-?\d+)\).*0x([0-9a-f]+) (\S+)$", line)
+        if coff:
+            if int(coff.group(1)) in sections:
+                table[coff.group(3)] = sections[int(coff.group(1))] + int(coff.group(2), 16)
+        elif re.match(r"^[0-9a-f]+\s", line):
+            table[fields[-1]] = int(fields[0], 16)
+    return table
+
+
+def symbol_address(table, program, name):
+    for symbol, address in table.items():
+        if symbol.lstrip("_") == name:
+            return address
     raise SystemExit(f"no symbol {name} in {program}")
 
 
@@ -130,7 +149,7 @@ def names(call, name):
                      call[2]) is not None
 
 
-def check_measurement(fn, insns, counter, contestants, problems):
+def check_measurement(fn, insns, counter, contestants, symbols, problems):
     found = loops(insns)
     if len(found) != 2:
         problems.append(f"{fn}: {len(found)} loops, expected the empty and the timed one")
@@ -153,9 +172,14 @@ def check_measurement(fn, insns, counter, contestants, problems):
     if len(calls) != 1:
         problems.append(f"{fn}: the timed loop makes {len(calls)} calls per pass, expected 1")
     else:
-        contestant = next((c for c in contestants if names(calls[0], c)), None)
+        call = calls[0]
+        slot = memory_address(call[2].lstrip("*"))
+        if slot is not None:  # an import slot named by its absolute address (i686)
+            call = call[:2] + (call[2] + " " + " ".join(
+                n for n, a in symbols.items() if a == slot and not n.startswith(".")),)
+        contestant = next((c for c in contestants if names(call, c)), None)
         if contestant is None:
-            problems.append(f"{fn}: the timed loop calls {calls[0][2]}, no contestant")
+            problems.append(f"{fn}: the timed loop calls {call[2]}, no contestant")
 
     order = ""
     for index, insn in enumerate(insns):
@@ -190,13 +214,14 @@ def main():
     args = parser.parse_args()
     contestants = args.contestants.split(",")
     functions = disassemble(args.objdump, args.program)
-    counter = symbol_address(args.objdump, args.program, "pass_counter_page") + 2048
+    symbols = symbol_table(args.objdump, args.program)
+    counter = symbol_address(symbols, args.program, "pass_counter_page") + 2048
     problems = []
 
     measured = []
     for fn, insns in functions.items():
         if "MeasureCallCycles<" in fn and insns:
-            measured.append(check_measurement(fn, insns, counter, contestants, problems))
+            measured.append(check_measurement(fn, insns, counter, contestants, symbols, problems))
     if sorted(filter(None, measured)) != sorted(contestants) or len(measured) != len(contestants):
         problems.append(f"timed contestants {measured}, expected one loop each for {contestants}")
 
