@@ -15,6 +15,8 @@ native:
 check: deps
 	$(MAKE) check-native
 	$(MAKE) check-sanitize
+	$(MAKE) check-fuzz
+	$(MAKE) check-lint
 
 deps:
 	tools/install-deps.sh
@@ -24,11 +26,33 @@ check-native:
 	cmake --build $(BUILD)/native -j $(JOBS)
 	cd $(BUILD)/native && ctest --output-on-failure
 
-# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
+# and the whole program's run under them.
 check-sanitize:
 	$(call CMAKE_CONFIGURE,sanitize,-DSTRCYCLES_SANITIZE=ON)
 	cmake --build $(BUILD)/sanitize -j $(JOBS)
-	cd $(BUILD)/sanitize && ctest --output-on-failure -L unit
+	cd $(BUILD)/sanitize && ctest --output-on-failure -L 'unit|sanitize'
+
+# libFuzzer targets (fuzz/), built with clang in a tree of their own.
+# make fuzz runs each for FUZZ_SECONDS; make check runs each briefly.
+FUZZ_SECONDS ?= 300
+FUZZ_CHECK_SECONDS ?= 6
+.PHONY: fuzz fuzz-build check-fuzz check-lint
+
+fuzz-build:
+	cmake -S fuzz -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	cmake --build $(BUILD)/fuzz -j $(JOBS)
+
+fuzz: deps fuzz-build
+	tools/run-fuzzers.sh $(FUZZ_SECONDS) $(BUILD)
+
+check-fuzz: fuzz-build
+	tools/run-fuzzers.sh $(FUZZ_CHECK_SECONDS) $(BUILD)
+
+# clang-tidy (.clang-tidy) and cppcheck over the program's code and fuzz/.
+check-lint: fuzz-build
+	$(call CMAKE_CONFIGURE,native)
+	tools/lint.sh $(BUILD)
 
 # The speed suite (Google Benchmark): a console table, and JSON for make plot.
 # A few seconds per routine; BENCH_MIN_TIME is each case's least run time.

@@ -1,0 +1,342 @@
+#!/usr/bin/env python3
+"""Runs the built program in one hostile environment and checks that it still
+ends the way it must: the whole report, exit code 0, nothing on standard error,
+no hang. Usage: hostile_env.py --program PATH --contestants strstr,finstr CASE
+Exit 0: passed; 1: failed; 77: the environment cannot be set up here (skip)."""
+
+import argparse
+import os
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import termios
+import time
+
+SKIP = 77
+SEPARATOR = "----------------------"
+PROMPT = "Press any key to continue ..."
+
+
+class Failure(Exception):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def report_pattern(labels, complete=True):
+    """The report, line by line; `complete` adds the CR LF written after the key."""
+    number = r"-?[0-9]+"
+    lines = [rf"{number} timing {re.escape(label)}" for _ in range(8) for label in labels]
+    lines.append(re.escape(SEPARATOR))
+    # The average is a logical shift of the sum, so it never prints a sign.
+    lines += [rf"[0-9]+ average {re.escape(label)}" for label in labels]
+    lines.append(re.escape(SEPARATOR))
+    body = "".join(line + r"\r\n" for line in lines) + re.escape(PROMPT)
+    return re.compile(body + (r"\r\n" if complete else ""))
+
+
+def check_report(output, labels, complete=True):
+    text = output.decode("latin-1")
+    expect(report_pattern(labels, complete).fullmatch(text) is not None,
+           f"not the full report ({len(text)} bytes):\n{text[-400:]!r}")
+
+
+def default_signals():
+    # A defined start whatever the test runner ignores (a background shell
+    # ignores SIGINT, for one).
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGPIPE):
+        signal.signal(number, signal.SIG_DFL)
+
+
+def run(args, timeout, **popen):
+    """Runs to the end; returns (exit code, stdout bytes or None, stderr bytes)."""
+    popen.setdefault("stdin", subprocess.DEVNULL)
+    popen.setdefault("stdout", subprocess.PIPE)
+    popen.setdefault("preexec_fn", default_signals)
+    try:
+        done = subprocess.run(args, stderr=subprocess.PIPE, timeout=timeout, **popen)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"still running after {timeout} s")
+    return done.returncode, done.stdout, done.stderr
+
+
+def expect_clean_end(code, stderr):
+    expect(code == 0, f"exit code {code}, not 0; standard error:\n{stderr[-2000:].decode(errors='replace')}")
+    expect(stderr == b"", f"wrote to standard error: {stderr[-2000:]!r}")
+
+
+# --- the cases --------------------------------------------------------------
+
+def stdin_devnull(opts):
+    code, out, err = run([opts.program], opts.timeout)
+    expect_clean_end(code, err)
+    check_report(out, opts.labels)
+
+
+def stdin_pipe_with_bytes(opts):
+    # The writer stays open, so only the waiting byte can end the wait, and
+    # the program must take exactly that one byte.
+    read_end, write_end = os.pipe()
+    try:
+        os.write(write_end, b"xyz")
+        code, out, err = run([opts.program], opts.timeout, stdin=read_end)
+        expect_clean_end(code, err)
+        check_report(out, opts.labels)
+        os.set_blocking(read_end, False)
+        left = os.read(read_end, 16)
+        expect(left == b"yz", f"the pipe holds {left!r} afterwards, not b'yz'")
+    finally:
+        os.close(read_end)
+        os.close(write_end)
+
+
+def stdin_closed(opts):
+    code, out, err = run([opts.program], opts.timeout, stdin=None,
+                         preexec_fn=lambda: (default_signals(), os.close(0)))
+    expect_clean_end(code, err)
+    check_report(out, opts.labels)
+
+
+def stdout_closed(opts):
+    code, _, err = run([opts.program], opts.timeout, stdout=None,
+                       preexec_fn=lambda: (default_signals(), os.close(1)))
+    expect_clean_end(code, err)
+
+
+def stdout_pipe_closed_early(opts):
+    proc = subprocess.Popen([opts.program], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, preexec_fn=default_signals)
+    try:
+        got = b""
+        deadline = time.monotonic() + opts.timeout
+        while len(got) < 3:
+            expect(time.monotonic() < deadline, "no output")
+            chunk = os.read(proc.stdout.fileno(), 3 - len(got))
+            expect(chunk != b"", f"output ended after {got!r}")
+            got += chunk
+        # Closed while the program still has the rest of the report to write.
+        expect(proc.poll() is None, "the program ended before the reader closed")
+        proc.stdout.close()
+        try:
+            code = proc.wait(opts.timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"still running after {opts.timeout} s")
+        expect_clean_end(code, proc.stderr.read())
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        proc.stderr.close()
+
+
+def raising_priority_refused(prefix):
+    probe = "import os; os.setpriority(os.PRIO_PROCESS, 0, -10)"
+    return subprocess.run(prefix + [sys.executable, "-c", probe], stderr=subprocess.DEVNULL,
+                          timeout=30).returncode != 0
+
+
+def unprivileged(opts):
+    if os.geteuid() != 0:
+        prefix = []
+        program = opts.program
+        workdir = None
+    else:
+        setpriv = shutil.which("setpriv")
+        if setpriv is None:
+            print("setpriv is missing", file=sys.stderr)
+            return SKIP
+        prefix = [setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
+        # The build tree need not be open to nobody; a private copy is.
+        workdir = tempfile.mkdtemp(prefix="strcycles-nobody-")
+        os.chmod(workdir, 0o755)
+        program = os.path.join(workdir, "strcycles")
+        shutil.copy(opts.program, program)
+        os.chmod(program, 0o755)
+    try:
+        if not raising_priority_refused(prefix):
+            print("this user may raise the priority; nothing to test", file=sys.stderr)
+            return SKIP
+        code, out, err = run(prefix + [program], opts.timeout, cwd=workdir or "/")
+        expect_clean_end(code, err)
+        check_report(out, opts.labels)
+    finally:
+        if workdir:
+            shutil.rmtree(workdir)
+    return 0
+
+
+def read_until(fd, marker, deadline):
+    got = b""
+    while marker not in got:
+        left = deadline - time.monotonic()
+        expect(left > 0, f"no {marker!r} in {got[-200:]!r}")
+        ready, _, _ = select.select([fd], [], [], left)
+        if ready:
+            chunk = os.read(fd, 4096)
+            expect(chunk != b"", f"output ended before {marker!r}: {got[-200:]!r}")
+            got += chunk
+    return got
+
+
+def signal_during_key_wait(opts, number):
+    """Standard input a pseudo-terminal with settings no program would pick as
+    its defaults; the signal comes while the program holds it in key-wait
+    mode. Afterwards every setting must be as it was."""
+    master, slave = os.openpty()
+    try:
+        attrs = termios.tcgetattr(slave)
+        attrs[0] &= ~termios.ICRNL
+        attrs[0] |= termios.IXANY
+        attrs[3] &= ~(termios.ECHOE | termios.ECHOK)
+        attrs[3] |= termios.ECHONL
+        attrs[6][termios.VMIN] = 5
+        attrs[6][termios.VTIME] = 3
+        attrs[6][termios.VINTR] = b"\x07"
+        termios.tcsetattr(slave, termios.TCSANOW, attrs)
+        before = termios.tcgetattr(slave)
+
+        proc = subprocess.Popen([opts.program], stdin=slave, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, start_new_session=True,
+                                preexec_fn=default_signals)
+        try:
+            deadline = time.monotonic() + opts.timeout
+            out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
+            check_report(out, opts.labels, complete=False)
+            # Wait until the program has switched the terminal to key-wait mode.
+            while termios.tcgetattr(slave)[3] & termios.ICANON:
+                expect(time.monotonic() < deadline, "the terminal never left canonical mode")
+                time.sleep(0.001)
+            proc.send_signal(number)
+            code = proc.wait(max(1.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            raise Failure(f"still running {opts.timeout} s after the start")
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            rest = proc.stdout.read()
+            err = proc.stderr.read()
+            proc.stdout.close()
+            proc.stderr.close()
+        expect(code == -number, f"exit status {code}; the program should die of signal {number}")
+        expect(rest == b"", f"wrote {rest!r} after the signal")
+        expect(err == b"", f"wrote to standard error: {err!r}")
+        after = termios.tcgetattr(slave)
+        for name, index in (("iflag", 0), ("oflag", 1), ("cflag", 2), ("lflag", 3),
+                            ("ispeed", 4), ("ospeed", 5), ("cc", 6)):
+            expect(before[index] == after[index],
+                   f"terminal {name} changed: {before[index]!r} -> {after[index]!r}")
+    finally:
+        os.close(master)
+        os.close(slave)
+
+
+def ignored_sighup_during_key_wait(opts):
+    """Started with SIGHUP ignored (as nohup starts it): a hang-up during the
+    key wait must not end the program, and the key still does."""
+    master, slave = os.openpty()
+    try:
+        before = termios.tcgetattr(slave)
+
+        def ignore_hangups():
+            default_signals()
+            signal.signal(signal.SIGHUP, signal.SIG_IGN)
+
+        proc = subprocess.Popen([opts.program], stdin=slave, stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, start_new_session=True,
+                                preexec_fn=ignore_hangups)
+        try:
+            deadline = time.monotonic() + opts.timeout
+            out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
+            while termios.tcgetattr(slave)[3] & termios.ICANON:
+                expect(time.monotonic() < deadline, "the terminal never left canonical mode")
+                time.sleep(0.001)
+            proc.send_signal(signal.SIGHUP)
+            time.sleep(0.2)
+            expect(proc.poll() is None, f"ended by the ignored SIGHUP (status {proc.poll()})")
+            os.write(master, b"k")
+            code = proc.wait(max(1.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            raise Failure(f"still running {opts.timeout} s after the start")
+        finally:
+            if proc.poll() is None:
+                proc.kill()
+                proc.wait()
+            out += proc.stdout.read()
+            err = proc.stderr.read()
+            proc.stdout.close()
+            proc.stderr.close()
+        expect_clean_end(code, err)
+        check_report(out, opts.labels)
+        expect(termios.tcgetattr(slave) == before, "the terminal's settings changed")
+    finally:
+        os.close(master)
+        os.close(slave)
+
+
+def no_heap(opts):
+    """The whole run under valgrind: not one allocation, by the program or by
+    anything it calls."""
+    valgrind = shutil.which("valgrind")
+    expect(valgrind is not None, "valgrind is missing (tools/packages.txt installs it)")
+    log = tempfile.NamedTemporaryFile(prefix="strcycles-valgrind-", suffix=".log", delete=False)
+    log.close()
+    try:
+        code, out, err = run([valgrind, "--error-exitcode=99", f"--log-file={log.name}",
+                              opts.program], opts.timeout * 5)
+        with open(log.name, encoding="utf-8", errors="replace") as f:
+            summary = f.read()
+    finally:
+        os.unlink(log.name)
+    expect_clean_end(code, err)
+    check_report(out, opts.labels)
+    usage = re.search(r"total heap usage: ([0-9,]+) allocs", summary)
+    expect(usage is not None, f"no heap summary from valgrind:\n{summary[-2000:]}")
+    expect(usage.group(1) == "0", f"the run allocated:\n{summary[-2000:]}")
+
+
+CASES = {
+    "stdin_devnull": stdin_devnull,
+    "stdin_pipe_with_bytes": stdin_pipe_with_bytes,
+    "stdin_closed": stdin_closed,
+    "stdout_closed": stdout_closed,
+    "stdout_pipe_closed_early": stdout_pipe_closed_early,
+    "unprivileged": unprivileged,
+    "sigint_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGINT),
+    "sigterm_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGTERM),
+    "sighup_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGHUP),
+    "ignored_sighup_during_key_wait": ignored_sighup_during_key_wait,
+    "no_heap": no_heap,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--program", required=True)
+    parser.add_argument("--contestants", required=True,
+                        help="the table's rows in order, comma-separated (strstr,finstr,...)")
+    parser.add_argument("--timeout", type=float, default=60.0)
+    parser.add_argument("case", choices=sorted(CASES))
+    opts = parser.parse_args()
+    opts.labels = ["msvcrt strstr" if name == "strstr" else name
+                   for name in opts.contestants.split(",")]
+    try:
+        result = CASES[opts.case](opts)
+    except Failure as failure:
+        print(f"{opts.case}: FAILED: {failure}", file=sys.stderr)
+        return 1
+    if result == SKIP:
+        return SKIP
+    print(f"{opts.case}: passed")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

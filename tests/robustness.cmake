@@ -1,0 +1,31 @@
+# The built program in hostile environments, its whole run without a single
+# heap allocation (valgrind), and, in the sanitizer build, its whole run under
+# AddressSanitizer and UndefinedBehaviorSanitizer. hostile_env.py exits 77
+# when an environment cannot be made here (a user who may raise priority).
+if(TARGET strcycles)
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  if(NOT contestants)
+    set(contestants strstr,finstr,Wordsweep)
+  endif()
+  set(hostile ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/hostile_env.py
+              --program $<TARGET_FILE:strcycles> --contestants ${contestants})
+
+  if(STRCYCLES_SANITIZE)
+    add_test(NAME sanitized_full_run COMMAND ${hostile} stdin_devnull)
+    set_tests_properties(sanitized_full_run PROPERTIES LABELS sanitize TIMEOUT 300 ENVIRONMENT
+      "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1;UBSAN_OPTIONS=print_stacktrace=1")
+  else()
+    foreach(case stdin_devnull stdin_pipe_with_bytes stdin_closed stdout_closed
+                 stdout_pipe_closed_early unprivileged sigint_during_key_wait
+                 sigterm_during_key_wait sighup_during_key_wait ignored_sighup_during_key_wait)
+      add_test(NAME hostile.${case} COMMAND ${hostile} ${case})
+      set_tests_properties(hostile.${case} PROPERTIES LABELS e2e TIMEOUT 120 SKIP_RETURN_CODE 77)
+    endforeach()
+    # Known fault: the key wait's handler replaces an ignored SIGHUP, so a run
+    # started under nohup dies of the hang-up. Enable once that is mended.
+    set_tests_properties(hostile.ignored_sighup_during_key_wait PROPERTIES DISABLED TRUE)
+
+    add_test(NAME no_heap COMMAND ${hostile} no_heap)
+    set_tests_properties(no_heap PROPERTIES LABELS e2e TIMEOUT 400)
+  endif()
+endif()
