@@ -156,6 +156,8 @@ def main():
     problems = run(args)
     for problem in problems:
         print("FAIL:", problem)
+    if not problems:  # a prefix is some 700 MB; a failed run's stays for a look
+        shutil.rmtree(args.prefix, ignore_errors=True)
     return 1 if problems else 0
 
 
