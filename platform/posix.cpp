@@ -62,7 +62,9 @@ void DiscardPendingInput() {
   action.sa_flags = SA_RESETHAND | SA_NODEFER;
   sigemptyset(&action.sa_mask);
   for (unsigned i = 0; i < sizeof kTerminalSignals / sizeof kTerminalSignals[0]; ++i) {
-    sigaction(kTerminalSignals[i], &action, &saved_actions[i]);
+    sigaction(kTerminalSignals[i], nullptr, &saved_actions[i]);
+    // A signal the caller ignores (nohup) must stay ignored.
+    if (saved_actions[i].sa_handler != SIG_IGN) sigaction(kTerminalSignals[i], &action, nullptr);
   }
   struct termios raw = saved_terminal;
   raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);

@@ -4,9 +4,7 @@
 # when an environment cannot be made here (a user who may raise priority).
 if(TARGET strcycles)
   find_package(Python3 REQUIRED COMPONENTS Interpreter)
-  if(NOT contestants)
-    set(contestants strstr,finstr,Wordsweep)
-  endif()
+  set(contestants strstr,finstr,Wordsweep)
   set(hostile ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/hostile_env.py
               --program $<TARGET_FILE:strcycles> --contestants ${contestants})
 
@@ -21,9 +19,6 @@ if(TARGET strcycles)
       add_test(NAME hostile.${case} COMMAND ${hostile} ${case})
       set_tests_properties(hostile.${case} PROPERTIES LABELS e2e TIMEOUT 120 SKIP_RETURN_CODE 77)
     endforeach()
-    # Known fault: the key wait's handler replaces an ignored SIGHUP, so a run
-    # started under nohup dies of the hang-up. Enable once that is mended.
-    set_tests_properties(hostile.ignored_sighup_during_key_wait PROPERTIES DISABLED TRUE)
 
     add_test(NAME no_heap COMMAND ${hostile} no_heap)
     set_tests_properties(no_heap PROPERTIES LABELS e2e TIMEOUT 400)
