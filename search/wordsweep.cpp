@@ -30,7 +30,7 @@ inline T Differ(const char* q, const char* pattern, std::size_t i) {
 inline bool Matches(const char* q, const char* pattern, std::size_t n) {
   if (n > 8) {
     std::size_t k = n - 8;
-    for (; k > 8; k -= 8)
+    for (; __builtin_expect(k > 8, 0); k -= 8)
       if (Differ<std::uint64_t>(q, pattern, k)) return false;
     return !(Differ<std::uint64_t>(q, pattern, k) | Differ<std::uint64_t>(q, pattern, 1));
   }
@@ -41,15 +41,27 @@ inline bool Matches(const char* q, const char* pattern, std::size_t n) {
   return n == 1 || q[1] == pattern[1];
 }
 
+inline bool Flagged(std::uint32_t w) {
+  return (w - ONES) & HIGHS;
+}
+
+inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
+  return ((w - ONES) | ((w ^ C) - ONES)) & HIGHS;
+}
+
 }  // namespace
 
-// Every label on a 16-byte boundary, so that no backward jump can land off
-// one, whatever order the compiler lays the blocks out in.
+// Layout: a flag leaves the four-word pass to code further on, so the common
+// path runs straight; every label sits on a 16-byte boundary, so no backward
+// jump can land off one; the pointer is stepped once per pass through an
+// empty asm, else the compiler keeps a second copy and moves it every pass.
 #if defined(__GNUC__) && !defined(__clang__)
 #define ALIGNED_JUMP_TARGETS __attribute__((optimize("align-jumps=16", "align-labels=16")))
 #else
 #define ALIGNED_JUMP_TARGETS
 #endif
+#define LEAVES(x) __builtin_expect_with_probability((x), 1, 0.05)
+#define ENDS(x) __builtin_expect((x), 0)
 
 ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* pattern) {
   const unsigned char c = static_cast<unsigned char>(pattern[0]);
@@ -57,31 +69,40 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
 
   const char* p = pattern;
   const char* at;
-  std::uint32_t w = Word(p), ahead, zeros;
+  std::uint32_t w = Word(p), ahead, word, zeros;
   for (;;) {
-    ahead = Word(p + 4);
-    if (__builtin_expect_with_probability(((w - ONES) & HIGHS) != 0, 1, 0.05)) {
-      zeros = (w - ONES) & ~w & HIGHS;
-      if (zeros) {
+    for (;;) {
+      ahead = Word(p + 4);
+      if (LEAVES(Flagged(w))) {
         at = p;
+        word = w;
         break;
       }
-      p += 4;
-      w = ahead;
-      continue;
-    }
-    w = Word(p + 8);
-    p += 8;
-    // One pointer, stepped before the test: left to itself the compiler
-    // keeps a second copy and adds a move to every pass.
-    asm("" : "+r"(p));
-    if (__builtin_expect(((ahead - ONES) & HIGHS) != 0, 0)) {
-      zeros = (ahead - ONES) & ~ahead & HIGHS;
-      if (zeros) {
+      w = Word(p + 8);
+      if (LEAVES(Flagged(ahead))) {
+        at = p + 4;
+        word = ahead;
+        break;
+      }
+      ahead = Word(p + 12);
+      if (LEAVES(Flagged(w))) {
+        at = p + 8;
+        word = w;
+        break;
+      }
+      w = Word(p + 16);
+      p += 16;
+      asm("" : "+r"(p));
+      if (ENDS(Flagged(ahead))) {
         at = p - 4;
+        word = ahead;
         break;
       }
     }
+    zeros = (word - ONES) & ~word & HIGHS;
+    if (__builtin_expect(zeros != 0, 1)) break;
+    p = at + 4;
+    w = Word(p);
   }
   const std::size_t n =
       static_cast<std::size_t>(at - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
@@ -92,16 +113,25 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
   w = Word(s);
   for (;;) {
     ahead = Word(s + 4);
-    flags = ((w - ONES) | ((w ^ C) - ONES)) & HIGHS;
-    if (__builtin_expect_with_probability(flags != 0, 1, 0.05)) {
+    if (LEAVES(flags = Flags(w, C))) {
       at = s;
     } else {
       w = Word(s + 8);
-      flags = ((ahead - ONES) | ((ahead ^ C) - ONES)) & HIGHS;
-      s += 8;
-      asm("" : "+r"(s));
-      if (__builtin_expect(flags == 0, 1)) continue;
-      at = s - 4;
+      if (LEAVES(flags = Flags(ahead, C))) {
+        at = s + 4;
+      } else {
+        ahead = Word(s + 12);
+        if (LEAVES(flags = Flags(w, C))) {
+          at = s + 8;
+        } else {
+          w = Word(s + 16);
+          flags = Flags(ahead, C);
+          s += 16;
+          asm("" : "+r"(s));
+          if (!ENDS(flags)) continue;
+          at = s - 4;
+        }
+      }
     }
     // Every lane holding c or 0 is flagged, but so are lanes with bytes of
     // 0x81 and up and lanes a borrow reached: each is looked at again.
