@@ -64,7 +64,7 @@ inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
 #define ENDS(x) __builtin_expect((x), 0)
 
 ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* pattern) {
-  const unsigned char c = static_cast<unsigned char>(pattern[0]);
+  const std::uint32_t c = static_cast<unsigned char>(pattern[0]);
   if (!c) return source;
 
   const char* p = pattern;
@@ -137,7 +137,7 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
     // 0x81 and up and lanes a borrow reached: each is looked at again.
     do {
       const char* q = at + (static_cast<unsigned>(__builtin_ctz(flags)) >> 3);
-      const unsigned char byte = static_cast<unsigned char>(*q);
+      const std::uint32_t byte = static_cast<unsigned char>(*q);
       if (byte == c && Matches(q, pattern, n)) return q;
       if (!byte) return nullptr;
       flags &= flags - 1;
