@@ -42,7 +42,8 @@ TEST(TextLength, IgnoresBorrowNoiseAboveTheFirstZero) {
 }
 
 TEST(TextLength, WordsCountFromTheTextsOwnFirstByte) {
-  alignas(4) const char bytes[12] = "xyzabcdefg";
+  // Room for the word that holds the terminator at every offset.
+  alignas(4) const char bytes[16] = "xyzabcdefg";
   for (std::uint32_t offset = 0; offset < 4; ++offset) {
     EXPECT_EQ(TextLength(bytes + offset), 10u - offset) << "offset " << offset;
   }
