@@ -107,6 +107,24 @@ TEST(Wordsweep, BenchmarkCallAndItsSlack) {
   EXPECT_LE(needle_end + 7, sizeof(TestData));
 }
 
+// A candidate that differs from the pattern in one byte only must fail,
+// wherever that byte is: the check compares several bytes at a time and must
+// leave none out, at any length.
+TEST(Wordsweep, OneDifferingByteFailsTheCandidate) {
+  for (std::size_t n = 2; n <= 48; ++n) {
+    std::string pattern;
+    for (std::size_t i = 0; i < n; ++i) pattern += static_cast<char>('0' + i);
+    for (std::size_t i = 1; i < n; ++i) {
+      std::string near = pattern;
+      near[i] = static_cast<char>(i % 2 ? '\x81' : 'z');
+      SCOPED_TRACE("length " + std::to_string(n) + ", differing byte " + std::to_string(i));
+      PlacedText source(near + pattern, i % 4, SourceSlack(n));
+      PlacedText placed(pattern, 0, 7);
+      EXPECT_EQ(Wordsweep(source.start, placed.start), source.start + n);
+    }
+  }
+}
+
 // Differential test against the plain search, with high bytes and small
 // alphabets to make many candidates and flagged words, random slack holding
 // zeros and the pattern's first byte, and every start offset within a word.
@@ -117,15 +135,15 @@ TEST(Wordsweep, AgreesWithPlainSearch) {
   int matches = 0;
   for (int round = 0; round < 40000; ++round) {
     const std::string& alphabet = alphabets[pick(std::size(alphabets))];
-    std::string text(pick(40), '\0');
+    std::string text(pick(72), '\0');
     for (char& ch : text) ch = alphabet[pick(alphabet.size())];
     std::string needle;
     if (!text.empty() && pick(2)) {
       const std::size_t at = pick(text.size());
-      needle = text.substr(at, 1 + pick(std::min<std::size_t>(text.size() - at, 16)));
+      needle = text.substr(at, 1 + pick(std::min<std::size_t>(text.size() - at, 40)));
       if (pick(3) == 0) needle.back() = alphabet[pick(alphabet.size())];
     } else {
-      needle.resize(1 + pick(9));
+      needle.resize(1 + pick(24));
       for (char& ch : needle) ch = alphabet[pick(alphabet.size())];
     }
 
