@@ -11,8 +11,9 @@
 // pattern's length (a candidate near the source's end is checked from its far
 // end first). Neither string is changed.
 //
-// An empty pattern returns `source`, as strstr does, reading nothing but the
-// pattern's first byte.
+// An empty pattern is outside the word scan's own rules: its candidate check
+// would have no byte to start from. It returns `source`, as strstr does, and
+// reads nothing but the pattern's first byte.
 const char* Wordsweep(const char* source, const char* pattern);
 
 #endif  // STRCYCLES_SEARCH_WORDSWEEP_H_
