@@ -34,7 +34,7 @@ FINSTR_ALIGNED_LABELS std::uint32_t finstr(std::uint32_t start, const char* sour
   for (;;) {
     // Scan: the first-byte test comes before the terminator test.
     for (;;) {
-#pragma GCC unroll 16
+#pragma GCC unroll kScanUnroll
       for (std::size_t i = 0; i < kScanUnroll; ++i) {
         if (p[i] == first) {
           p += i;
@@ -47,7 +47,7 @@ FINSTR_ALIGNED_LABELS std::uint32_t finstr(std::uint32_t start, const char* sour
   check:
     // p[0] matches; compare forwards, the pattern's end tested first.
     for (std::size_t k = 1;; k += kCheckUnroll) {
-#pragma GCC unroll 8
+#pragma GCC unroll kCheckUnroll
       for (std::size_t j = 0; j < kCheckUnroll; ++j) {
         const Byte h = p[k + j];
         const Byte n = pat[k + j];
