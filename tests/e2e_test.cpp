@@ -46,6 +46,15 @@ bool ReadSome(int fd, std::string& into, int timeout_ms) {
   return true;
 }
 
+// In a forked child: the program with its standard output on the pipe.
+[[noreturn]] void RunProgramInChild(const int out[2]) {
+  dup2(out[1], STDOUT_FILENO);
+  close(out[0]);
+  close(out[1]);
+  execl(STRCYCLES_PROGRAM, STRCYCLES_PROGRAM, static_cast<char*>(nullptr));
+  _exit(127);
+}
+
 bool SameSettings(const termios& a, const termios& b) {
   return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
          a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
@@ -57,13 +66,7 @@ TEST(Program, KeyWaitOnATerminal) {
   int terminal = -1;
   const pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
   ASSERT_GE(child, 0);
-  if (child == 0) {
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    execl(STRCYCLES_PROGRAM, STRCYCLES_PROGRAM, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  if (child == 0) RunProgramInChild(out);
   close(out[1]);
   termios before{};
   ASSERT_EQ(tcgetattr(terminal, &before), 0);
@@ -111,13 +114,8 @@ TEST(Program, CompletesOnItsOwnWithoutATerminal) {
   const pid_t child = fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
-    const int null_input = open("/dev/null", O_RDONLY);
-    dup2(null_input, STDIN_FILENO);
-    dup2(out[1], STDOUT_FILENO);
-    close(out[0]);
-    close(out[1]);
-    execl(STRCYCLES_PROGRAM, STRCYCLES_PROGRAM, static_cast<char*>(nullptr));
-    _exit(127);
+    dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
+    RunProgramInChild(out);
   }
   close(out[1]);
   std::string report;
