@@ -185,6 +185,36 @@ def read_until(fd, marker, deadline):
     return got
 
 
+def start_at_key_wait(opts, terminal, preexec_fn):
+    """Starts the program on the terminal; returns (process, output so far,
+    deadline) once it has printed the prompt and left canonical mode."""
+    proc = subprocess.Popen([opts.program], stdin=terminal, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, start_new_session=True,
+                            preexec_fn=preexec_fn)
+    deadline = time.monotonic() + opts.timeout
+    try:
+        out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
+        while termios.tcgetattr(terminal)[3] & termios.ICANON:
+            expect(time.monotonic() < deadline, "the terminal never left canonical mode")
+            time.sleep(0.001)
+    except BaseException:
+        finish(proc)
+        raise
+    return proc, out, deadline
+
+
+def finish(proc):
+    """Kills the program if it still runs; returns what it wrote since the
+    last read, on standard output and on standard error."""
+    if proc.poll() is None:
+        proc.kill()
+        proc.wait()
+    rest, err = proc.stdout.read(), proc.stderr.read()
+    proc.stdout.close()
+    proc.stderr.close()
+    return rest, err
+
+
 def signal_during_key_wait(opts, number):
     """Standard input a pseudo-terminal with settings no program would pick as
     its defaults; the signal comes while the program holds it in key-wait
@@ -202,29 +232,15 @@ def signal_during_key_wait(opts, number):
         termios.tcsetattr(slave, termios.TCSANOW, attrs)
         before = termios.tcgetattr(slave)
 
-        proc = subprocess.Popen([opts.program], stdin=slave, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, start_new_session=True,
-                                preexec_fn=default_signals)
+        proc, out, deadline = start_at_key_wait(opts, slave, default_signals)
+        check_report(out, opts.labels, complete=False)
         try:
-            deadline = time.monotonic() + opts.timeout
-            out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
-            check_report(out, opts.labels, complete=False)
-            # Wait until the program has switched the terminal to key-wait mode.
-            while termios.tcgetattr(slave)[3] & termios.ICANON:
-                expect(time.monotonic() < deadline, "the terminal never left canonical mode")
-                time.sleep(0.001)
             proc.send_signal(number)
             code = proc.wait(max(1.0, deadline - time.monotonic()))
         except subprocess.TimeoutExpired:
             raise Failure(f"still running {opts.timeout} s after the start")
         finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
-            rest = proc.stdout.read()
-            err = proc.stderr.read()
-            proc.stdout.close()
-            proc.stderr.close()
+            rest, err = finish(proc)
         expect(code == -number, f"exit status {code}; the program should die of signal {number}")
         expect(rest == b"", f"wrote {rest!r} after the signal")
         expect(err == b"", f"wrote to standard error: {err!r}")
@@ -249,15 +265,8 @@ def ignored_sighup_during_key_wait(opts):
             default_signals()
             signal.signal(signal.SIGHUP, signal.SIG_IGN)
 
-        proc = subprocess.Popen([opts.program], stdin=slave, stdout=subprocess.PIPE,
-                                stderr=subprocess.PIPE, start_new_session=True,
-                                preexec_fn=ignore_hangups)
+        proc, out, deadline = start_at_key_wait(opts, slave, ignore_hangups)
         try:
-            deadline = time.monotonic() + opts.timeout
-            out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
-            while termios.tcgetattr(slave)[3] & termios.ICANON:
-                expect(time.monotonic() < deadline, "the terminal never left canonical mode")
-                time.sleep(0.001)
             proc.send_signal(signal.SIGHUP)
             time.sleep(0.2)
             expect(proc.poll() is None, f"ended by the ignored SIGHUP (status {proc.poll()})")
@@ -266,13 +275,8 @@ def ignored_sighup_during_key_wait(opts):
         except subprocess.TimeoutExpired:
             raise Failure(f"still running {opts.timeout} s after the start")
         finally:
-            if proc.poll() is None:
-                proc.kill()
-                proc.wait()
-            out += proc.stdout.read()
-            err = proc.stderr.read()
-            proc.stdout.close()
-            proc.stderr.close()
+            rest, err = finish(proc)
+        out += rest
         expect_clean_end(code, err)
         check_report(out, opts.labels)
         expect(termios.tcgetattr(slave) == before, "the terminal's settings changed")
