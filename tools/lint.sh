@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # clang-tidy (checks in .clang-tidy) and cppcheck over the program's own code
-# and the fuzz targets; any finding fails. Needs the compile databases of the
+# and the fuzz targets, and clang-format over every C++ file; any finding fails. Needs the compile databases of the
 # native build and the fuzz build: BUILD/native and BUILD/fuzz.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,8 +23,10 @@ tidy -p "$build/native" "${program[@]}" || failed=1
 tidy -p "$build/fuzz" "${fuzz[@]}" || failed=1
 cppcheck --quiet --std=c++17 --language=c++ --enable=warning,style,performance,portability \
   --inline-suppr --error-exitcode=1 -I . "${program[@]}" "${fuzz[@]}" || failed=1
+# Every C++ file as .clang-format has it.
+clang-format --dry-run -Werror $(git ls-files '*.h' '*.cpp') || failed=1
 if ((failed)); then
   echo "lint: findings above" >&2
   exit 1
 fi
-echo "lint: clang-tidy and cppcheck clean (${#program[@]} program and ${#fuzz[@]} fuzz sources)"
+echo "lint: formatted; clang-tidy and cppcheck clean (${#program[@]} program and ${#fuzz[@]} fuzz sources)"
