@@ -1,7 +1,5 @@
 // The contestant table and the process entry. Built without builtins, so the
 // compiler cannot fold or inline the C library's strstr: every pass calls it.
-#include <cstring>
-
 #include "driver/measure.h"
 #include "driver/report.h"
 #include "driver/runtime_strstr.h"

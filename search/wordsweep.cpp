@@ -75,32 +75,24 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
   if (!c) return source;
 
   const char* p = pattern;
-  const char* at;
   std::uint32_t w = Word(p), ahead, word, zeros;
   for (;;) {
     for (;;) {
       ahead = Word(p + 4);
-      if (LEAVES(Flagged(w))) {
-        at = p;
-        word = w;
-        break;
-      }
+      if (LEAVES(Flagged(word = w))) break;
       w = Word(p + 8);
-      if (LEAVES(Flagged(ahead))) {
-        at = p + 4;
-        word = ahead;
+      if (LEAVES(Flagged(word = ahead))) {
+        p += 4;
         break;
       }
       ahead = Word(p + 12);
-      if (LEAVES(Flagged(w))) {
-        at = p + 8;
-        word = w;
+      if (LEAVES(Flagged(word = w))) {
+        p += 8;
         break;
       }
       w = Word(p + 16);
-      if (ENDS(Flagged(ahead))) {
-        at = p + 12;
-        word = ahead;
+      if (ENDS(Flagged(word = ahead))) {
+        p += 12;
         break;
       }
       p += 16;
@@ -108,49 +100,48 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
     }
     zeros = (word - ONES) & ~word & HIGHS;
     if (__builtin_expect(zeros != 0, 1)) break;
-    p = at + 4;
+    p += 4;
     w = Word(p);
   }
   const std::size_t n =
-      static_cast<std::size_t>(at - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
+      static_cast<std::size_t>(p - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
 
   const std::uint32_t C = c * ONES;
   const char* s = source;
   std::uint32_t flags;
   w = Word(s);
   for (;;) {
-    ahead = Word(s + 4);
-    if (LEAVES(flags = Flags(w, C))) {
-      at = s;
-    } else {
+    for (;;) {
+      ahead = Word(s + 4);
+      if (LEAVES(flags = Flags(w, C))) break;
       w = Word(s + 8);
       if (LEAVES(flags = Flags(ahead, C))) {
-        at = s + 4;
-      } else {
-        ahead = Word(s + 12);
-        if (LEAVES(flags = Flags(w, C))) {
-          at = s + 8;
-        } else {
-          w = Word(s + 16);
-          if (!ENDS(flags = Flags(ahead, C))) {
-            s += 16;
-            asm("" : "+r"(s));
-            continue;
-          }
-          at = s + 12;
-        }
+        s += 4;
+        break;
       }
+      ahead = Word(s + 12);
+      if (LEAVES(flags = Flags(w, C))) {
+        s += 8;
+        break;
+      }
+      w = Word(s + 16);
+      if (ENDS(flags = Flags(ahead, C))) {
+        s += 12;
+        break;
+      }
+      s += 16;
+      asm("" : "+r"(s));
     }
     // Every lane holding c or 0 is flagged, but so are lanes with bytes of
     // 0x81 and up and lanes a borrow reached: each is looked at again.
     do {
-      const char* q = at + (static_cast<unsigned>(__builtin_ctz(flags)) >> 3);
+      const char* q = s + (static_cast<unsigned>(__builtin_ctz(flags)) >> 3);
       const std::uint32_t byte = static_cast<unsigned char>(*q);
       if (byte == c && Matches(q, pattern, n)) return q;
       if (!byte) return nullptr;
       flags &= flags - 1;
     } while (flags);
-    s = at + 4;
+    s += 4;
     w = Word(s);
   }
 }
