@@ -27,7 +27,7 @@ std::int32_t MeasureCallCycles() {
   MeasurementCells& cells = test_data.cells;
   volatile std::uint32_t& passes = pass_counter_page.passes;
   cells.loop_count = kLoopCount;
-  platform::SetProcessPriority(platform::PriorityClass::kHigh);
+  platform::RaiseProcessPriority();
 
   SerializeExecution();
   cells.t0 = ReadTimeStampCounter();
@@ -54,7 +54,7 @@ std::int32_t MeasureCallCycles() {
   SerializeExecution();
   cells.t3 = ReadTimeStampCounter();
 
-  platform::SetProcessPriority(platform::PriorityClass::kNormal);
+  platform::RestoreProcessPriority();
   return CallCycleFigure(cells);
 }
 

@@ -8,12 +8,13 @@
 
 namespace platform {
 
-// Values as Win32 defines them, so that layer passes them straight through.
-enum class PriorityClass : std::uint32_t { kNormal = 0x20, kHigh = 0x80 };
-
-// SetPriorityClass(GetCurrentProcess(), ...). Failure is ignored: the
-// measurement goes on at whatever priority the process has.
-void SetProcessPriority(PriorityClass priority);
+// Raised around each measurement's counter reads, then put back to what the
+// process had when the first raise came: the user may have started it below
+// or above normal (nice, start /low) and keeps that for the printing and the
+// key wait. Failure is ignored: the measurement goes on at whatever priority
+// the process has.
+void RaiseProcessPriority();
+void RestoreProcessPriority();
 
 // One write of exactly `count` bytes to standard output; returns what the
 // system reports as written (0 on failure).

@@ -22,6 +22,8 @@ struct termios saved_terminal;
 volatile sig_atomic_t terminal_changed;
 struct sigaction saved_actions[sizeof kTerminalSignals / sizeof kTerminalSignals[0]];
 bool sigpipe_ignored;
+bool start_nice_known;
+int start_nice;
 
 void RestoreTerminal() {
   if (terminal_changed) {
@@ -39,8 +41,20 @@ void RestoreTerminalAndDie(int signal_number) {
 
 }  // namespace
 
-void SetProcessPriority(PriorityClass priority) {
-  setpriority(PRIO_PROCESS, 0, priority == PriorityClass::kHigh ? kHighNice : 0);
+void RaiseProcessPriority() {
+  if (!start_nice_known) {
+    // -1 is a valid nice value, so only errno tells a failure apart.
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, 0);
+    start_nice = errno == 0 ? nice : 0;
+    start_nice_known = true;
+  }
+  // A process started above the raised level is not lowered.
+  setpriority(PRIO_PROCESS, 0, start_nice < kHighNice ? start_nice : kHighNice);
+}
+
+void RestoreProcessPriority() {
+  setpriority(PRIO_PROCESS, 0, start_nice);
 }
 
 std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {

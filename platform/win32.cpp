@@ -3,14 +3,24 @@
 
 #include "platform/platform.h"
 
-static_assert(static_cast<DWORD>(platform::PriorityClass::kHigh) == HIGH_PRIORITY_CLASS &&
-                  static_cast<DWORD>(platform::PriorityClass::kNormal) == NORMAL_PRIORITY_CLASS,
-              "the priority classes pass straight through");
-
 namespace platform {
+namespace {
 
-void SetProcessPriority(PriorityClass priority) {
-  SetPriorityClass(GetCurrentProcess(), static_cast<DWORD>(priority));
+// Plain data, zero before the program starts: no constructor runs.
+DWORD start_priority_class;
+
+}  // namespace
+
+void RaiseProcessPriority() {
+  if (start_priority_class == 0) {
+    start_priority_class = GetPriorityClass(GetCurrentProcess());
+    if (start_priority_class == 0) start_priority_class = NORMAL_PRIORITY_CLASS;
+  }
+  SetPriorityClass(GetCurrentProcess(), HIGH_PRIORITY_CLASS);
+}
+
+void RestoreProcessPriority() {
+  SetPriorityClass(GetCurrentProcess(), start_priority_class);
 }
 
 std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {

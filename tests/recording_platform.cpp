@@ -26,7 +26,8 @@ std::vector<std::string> Writes() {
 
 namespace platform {
 
-void SetProcessPriority(PriorityClass) {}
+void RaiseProcessPriority() {}
+void RestoreProcessPriority() {}
 
 std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {
   recording::events.push_back({recording::Event::kWrite, std::string(bytes, count)});

@@ -18,7 +18,7 @@ MACHINES = {
     "x86-64": {"format": "pei-x86-64", "magic": "020b", "pointer": 8},
 }
 IMPORTS = {
-    "KERNEL32.dll": {"GetCurrentProcess", "SetPriorityClass", "GetStdHandle", "WriteFile",
+    "KERNEL32.dll": {"GetCurrentProcess", "GetPriorityClass", "SetPriorityClass", "GetStdHandle", "WriteFile",
                      "FlushConsoleInputBuffer", "Sleep", "ExitProcess"},
     "msvcrt.dll": {"strstr", "_kbhit", "_getch"},
 }
