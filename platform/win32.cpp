@@ -8,6 +8,7 @@ namespace {
 
 // Plain data, zero before the program starts: no constructor runs.
 DWORD start_priority_class;
+bool input_is_console;
 
 }  // namespace
 
@@ -30,7 +31,14 @@ std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {
 }
 
 void DiscardPendingInput() {
-  FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
+  // _kbhit and _getch see only the console. With standard input redirected
+  // (a file, a pipe, NUL, none) no key can reach them and the wait would never
+  // end, so there the next byte of that input, its end or a failed read is the
+  // key, as on the other platforms.
+  const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  input_is_console = GetConsoleMode(input, &mode) != 0;
+  if (input_is_console) FlushConsoleInputBuffer(input);
 }
 
 void PauseOneMillisecond() {
@@ -38,11 +46,16 @@ void PauseOneMillisecond() {
 }
 
 bool KeyIsWaiting() {
-  return _kbhit() != 0;
+  return !input_is_console || _kbhit() != 0;
 }
 
 int TakeKey() {
-  return _getch();
+  if (input_is_console) return _getch();
+  // One byte only: the rest of a pipe's bytes belong to whoever reads next.
+  unsigned char key = 0;
+  DWORD got = 0;
+  const BOOL read = ReadFile(GetStdHandle(STD_INPUT_HANDLE), &key, 1, &got, nullptr);
+  return read && got == 1 ? key : -1;
 }
 
 void EndProcess(std::uint32_t exit_code) {

@@ -3,7 +3,7 @@
 
 It must be a console executable for its machine that enters at RunBenchmark,
 imports from KERNEL32.dll and msvcrt.dll and nothing else (so it runs on a
-plain Windows), takes the calls the program makes from them, and needs none
+plain Windows), takes exactly the calls the program makes from them, and needs none
 of the start-up work that no C runtime is there to do: no thread-local
 storage, no global constructors, no pseudo-relocations to apply.
 
@@ -18,8 +18,9 @@ MACHINES = {
     "x86-64": {"format": "pei-x86-64", "magic": "020b", "pointer": 8},
 }
 IMPORTS = {
-    "KERNEL32.dll": {"GetCurrentProcess", "GetPriorityClass", "SetPriorityClass", "GetStdHandle", "WriteFile",
-                     "FlushConsoleInputBuffer", "Sleep", "ExitProcess"},
+    "KERNEL32.dll": {"GetCurrentProcess", "GetPriorityClass", "SetPriorityClass", "GetStdHandle",
+                     "WriteFile", "GetConsoleMode", "FlushConsoleInputBuffer", "ReadFile", "Sleep",
+                     "ExitProcess"},
     "msvcrt.dll": {"strstr", "_kbhit", "_getch"},
 }
 
@@ -104,6 +105,9 @@ def check(tool, program, machine):
         missing = functions - set(found.get(dll, []))
         if missing:
             problems.append(f"{dll}: {sorted(missing)} not imported")
+        extra = set(found.get(dll, [])) - functions
+        if extra:
+            problems.append(f"{dll}: {sorted(extra)} imported, which the program does not call")
 
     # Without a C runtime nothing would set these up: each must be empty.
     tls = re.search(r"^Entry 9 ([0-9a-f]+) ([0-9a-f]+)", headers, re.MULTILINE)

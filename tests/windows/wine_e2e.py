@@ -1,16 +1,26 @@
 #!/usr/bin/env python3
-"""Runs the x86-64 Windows build under wine64, end to end.
+"""Runs a Windows build of the program under wine, end to end, in one case.
 
-Standard input is a pseudo-terminal (wine's console reads it), standard output
-a pipe that carries the report's bytes unchanged. A key pressed while the
-benchmark runs must be thrown away; after the prompt the program must keep
-waiting until a key comes, then write CR LF and exit with code 0. The program
-runs under the console launcher, which starts wine's terminal input (see
-console_launcher.cpp). The prefix is made afresh and its wineserver shut down
-at the end.
+  setup    makes a fresh prefix for the cases that follow
+  console  standard input a pseudo-terminal (wine's console reads it), standard
+           output a pipe that carries the report's bytes unchanged. A key
+           pressed while the benchmark runs must be thrown away; after the
+           prompt the program must keep waiting until a key comes, then write
+           CR LF and exit with code 0. It runs under the console launcher,
+           which starts wine's terminal input (see console_launcher.cpp).
+  stdin_devnull, stdin_pipe_with_bytes, stdin_closed, stdout_file,
+  stdout_closed, stdout_pipe_closed_early
+           no console at all: a script, a scheduled task or CI. The program
+           must end on its own with exit code 0, and where its output is read
+           it must be the whole report with the final CR LF.
+  cleanup  shuts the prefix's wineserver down and removes the prefix
 
-usage: wine_e2e.py --loader WINE64 --wineserver WINESERVER --prefix DIR
-                   --launcher LAUNCHER.exe --program STRCYCLES.exe
+Exit 0: passed; 1: failed; 77: this machine cannot run the program (a 32-bit
+build on a kernel that runs no 32-bit programs, or no wine loader for it).
+
+usage: wine_e2e.py --loader WINE --wineserver WINESERVER --prefix DIR
+                   --program STRCYCLES.exe [--launcher LAUNCHER.exe]
+                   [--i386-probe SCRIPT] [--timeout SECONDS] CASE
 """
 import argparse
 import os
@@ -20,22 +30,34 @@ import select
 import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
+SKIP = 77
 # The report's rows, in table order.
 ROWS = ["msvcrt strstr", "finstr", "Wordsweep"]
 SEPARATOR = b"-" * 22 + b"\r\n"
 PROMPT = b"Press any key to continue ..."
-FIRST_START_SECONDS = 180  # a fresh prefix takes several seconds to set up
+SETUP_SECONDS = 300  # a fresh prefix takes a while to set up
 QUIET_SECONDS = 1.5
 
 
-def report_pattern(rows):
-    trial = b"".join(rb"(-?[0-9]+) timing " + re.escape(r.encode()) + rb"\r\n" for r in rows)
+class Failure(Exception):
+    pass
+
+
+def expect(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def report_pattern(complete):
+    """The report up to the prompt; `complete` adds the CR LF after the key."""
+    trial = b"".join(rb"(-?[0-9]+) timing " + re.escape(r.encode()) + rb"\r\n" for r in ROWS)
     averages = b"".join(rb"(-?[0-9]+) average " + re.escape(r.encode()) + rb"\r\n"
-                        for r in rows)
+                        for r in ROWS)
     return re.compile(trial * 8 + re.escape(SEPARATOR) + averages + re.escape(SEPARATOR) +
-                      re.escape(PROMPT), re.DOTALL)
+                      re.escape(PROMPT) + (rb"\r\n" if complete else b""), re.DOTALL)
 
 
 def average(figures):
@@ -44,18 +66,147 @@ def average(figures):
     return value - (1 << 32) if value >= 1 << 31 else value
 
 
+def check_report(output, complete=True):
+    """The whole report, byte for byte but for the figures, and each average
+    the shifted sum of its row's trial figures."""
+    match = report_pattern(complete).fullmatch(output)
+    expect(match is not None, f"not the whole report ({len(output)} bytes):\n{output!r}")
+    figures = [int(g) for g in match.groups()]
+    trials, averages = figures[:8 * len(ROWS)], figures[8 * len(ROWS):]
+    for index, row in enumerate(ROWS):
+        expected = average(trials[index::len(ROWS)])
+        expect(averages[index] == expected,
+               f"average {row} is {averages[index]}, expected {expected}")
+    return match
+
+
 def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
-class Run:
-    def __init__(self, args, env):
+def wine_environment(args):
+    env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY"))}
+    env.update(WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=")
+    return env
+
+
+def run_alone(args, **popen):
+    """The program with no console; returns (exit code, stdout bytes or None,
+    stderr bytes). It must end on its own within the time-out."""
+    popen.setdefault("stdin", subprocess.DEVNULL)
+    popen.setdefault("stdout", subprocess.PIPE)
+    try:
+        done = subprocess.run([args.loader, windows_path(args.program)], stderr=subprocess.PIPE,
+                              env=wine_environment(args), timeout=args.timeout, **popen)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"still running after {args.timeout} s: it waits for a key that cannot come")
+    return done.returncode, done.stdout, done.stderr
+
+
+def expect_exit_zero(code, stderr):
+    expect(code == 0, f"exit code {code}, expected 0; standard error:\n"
+                      f"{stderr[-2000:].decode(errors='replace')}")
+
+
+# --- the cases --------------------------------------------------------------
+
+def setup(args):
+    shutil.rmtree(args.prefix, ignore_errors=True)
+    os.makedirs(args.prefix)
+    env = wine_environment(args)
+    try:
+        subprocess.run([args.loader, "wineboot", "--init"], env=env, timeout=SETUP_SECONDS,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, check=False)
+        subprocess.run([args.wineserver, "-w"], env=env, timeout=SETUP_SECONDS, check=False)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"the prefix was not ready within {SETUP_SECONDS} s")
+    expect(os.path.isdir(os.path.join(args.prefix, "drive_c")), "wineboot made no prefix")
+
+
+def cleanup(args):
+    subprocess.run([args.wineserver, "-k"], env=wine_environment(args), check=False,
+                   stderr=subprocess.DEVNULL)
+    shutil.rmtree(args.prefix, ignore_errors=True)
+
+
+def stdin_devnull(args):
+    code, out, err = run_alone(args)
+    expect_exit_zero(code, err)
+    check_report(out)
+
+
+def stdin_pipe_with_bytes(args):
+    # The writer stays open, so only a waiting byte can end the wait, and the
+    # program must take exactly that one byte.
+    read_end, write_end = os.pipe()
+    try:
+        os.write(write_end, b"xyz")
+        code, out, err = run_alone(args, stdin=read_end)
+        expect_exit_zero(code, err)
+        check_report(out)
+        os.set_blocking(read_end, False)
+        left = os.read(read_end, 16)
+        expect(left == b"yz", f"the pipe holds {left!r} afterwards, not b'yz'")
+    finally:
+        os.close(read_end)
+        os.close(write_end)
+
+
+def stdin_closed(args):
+    code, out, err = run_alone(args, stdin=None, preexec_fn=lambda: os.close(0))
+    expect_exit_zero(code, err)
+    check_report(out)
+
+
+def stdout_file(args):
+    with tempfile.TemporaryFile() as out:
+        code, _, err = run_alone(args, stdout=out)
+        out.seek(0)
+        expect_exit_zero(code, err)
+        check_report(out.read())
+
+
+def stdout_closed(args):
+    code, _, err = run_alone(args, stdout=None, preexec_fn=lambda: os.close(1))
+    expect_exit_zero(code, err)
+
+
+def stdout_pipe_closed_early(args):
+    proc = subprocess.Popen([args.loader, windows_path(args.program)], stdin=subprocess.DEVNULL,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            env=wine_environment(args), start_new_session=True)
+    try:
+        got = b""
+        deadline = time.monotonic() + args.timeout
+        while len(got) < 3:
+            expect(time.monotonic() < deadline, "no output")
+            chunk = os.read(proc.stdout.fileno(), 3 - len(got))
+            expect(chunk != b"", f"output ended after {got!r}")
+            got += chunk
+        # Closed while the program still has the rest of the report to write.
+        expect(proc.poll() is None, "the program ended before the reader closed")
+        proc.stdout.close()
+        try:
+            code = proc.wait(max(1.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            raise Failure(f"still running after {args.timeout} s")
+        expect_exit_zero(code, proc.stderr.read())
+    finally:
+        if proc.poll() is None:
+            os.killpg(proc.pid, 9)
+            proc.wait()
+        proc.stderr.close()
+
+
+class ConsoleRun:
+    def __init__(self, args):
         self.terminal, follower = pty.openpty()
-        self.stderr = open(os.path.join(args.prefix + ".stderr"), "wb")
         self.process = subprocess.Popen(
             [args.loader, windows_path(args.launcher), windows_path(args.program)],
-            stdin=follower, stdout=subprocess.PIPE, stderr=self.stderr, env=env,
-            start_new_session=True)
+            stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+            env=wine_environment(args), start_new_session=True)
         os.close(follower)
         self.out = b""
         self.echo = b""
@@ -78,83 +229,102 @@ class Run:
     def press(self, key):
         os.write(self.terminal, key)
 
+    def close(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, 9)
+            self.process.wait()
+        os.close(self.terminal)
 
-def run(args):
-    shutil.rmtree(args.prefix, ignore_errors=True)
-    os.makedirs(args.prefix)
-    env = {k: v for k, v in os.environ.items() if not k.startswith(("WINE", "DISPLAY"))}
-    env.update(WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
-               WINEDLLOVERRIDES="mscoree,mshtml=")
 
-    problems = []
-    session = Run(args, env)
+def console(args):
+    expect(args.launcher is not None, "the console case needs --launcher")
+    session = ConsoleRun(args)
     try:
-        deadline = time.monotonic() + FIRST_START_SECONDS
+        deadline = time.monotonic() + args.timeout
         while b"\r\n" not in session.out and time.monotonic() < deadline:
             if not session.pump(1.0):
                 break
-        if b"\r\n" not in session.out:
-            return [f"no report line within {FIRST_START_SECONDS} s: {session.out!r}"]
+        expect(b"\r\n" in session.out, f"no report line within {args.timeout} s: {session.out!r}")
         # Pressed while the benchmark runs: thrown away when the wait begins.
         session.press(b"x")
-        deadline = time.monotonic() + 120
+        deadline = time.monotonic() + args.timeout
         while not session.out.endswith(PROMPT) and time.monotonic() < deadline:
             if not session.pump(0.5):
                 break
-        match = report_pattern(ROWS).fullmatch(session.out)
-        if not match:
-            return [f"report does not match the expected lines:\n{session.out.decode()}"]
-        figures = [int(g) for g in match.groups()]
-        trials, averages = figures[:8 * len(ROWS)], figures[8 * len(ROWS):]
-        for index, row in enumerate(ROWS):
-            expected = average(trials[index::len(ROWS)])
-            if averages[index] != expected:
-                problems.append(f"average {row} is {averages[index]}, expected {expected}")
+        report = check_report(session.out, complete=False).group(0)
 
         waited = time.monotonic() + QUIET_SECONDS
         while time.monotonic() < waited and session.pump(0.1):
             pass
-        if session.out != match.group(0) or session.process.poll() is not None:
-            return problems + ["the key pressed before the prompt ended the wait"]
+        expect(session.out == report and session.process.poll() is None,
+               "the key pressed before the prompt ended the wait")
 
         session.press(b"y")
         deadline = time.monotonic() + 30
         while time.monotonic() < deadline and session.pump(0.5):
             pass
-        tail = session.out[len(match.group(0)):]
-        if tail != b"\r\n":
-            problems.append(f"after the key: {tail!r}, expected CR LF and the end of output")
+        tail = session.out[len(report):]
+        expect(tail == b"\r\n", f"after the key: {tail!r}, expected CR LF and the end of output")
         try:
             code = session.process.wait(timeout=30)
         except subprocess.TimeoutExpired:
-            return problems + ["the program did not end after the key"]
-        if code != 0:
-            problems.append(f"exit code {code}, expected 0")
-        if b"x" in session.echo or b"y" in session.echo:
-            problems.append(f"the keys were echoed: {session.echo!r}")
-        if not problems:
-            print(session.out.decode() + tail.decode(), end="")
-            print(f"exit code {code}")
-        return problems
+            raise Failure("the program did not end after the key")
+        expect(code == 0, f"exit code {code}, expected 0")
+        expect(b"x" not in session.echo and b"y" not in session.echo,
+               f"the keys were echoed: {session.echo!r}")
+        print(session.out.decode(), end="")
     finally:
-        if session.process.poll() is None:
-            os.killpg(session.process.pid, 9)
-            session.process.wait()
-        subprocess.run([args.wineserver, "-k"], env=env, check=False)
-        session.stderr.close()
+        session.close()
+
+
+CASES = {
+    "setup": setup,
+    "cleanup": cleanup,
+    "console": console,
+    "stdin_devnull": stdin_devnull,
+    "stdin_pipe_with_bytes": stdin_pipe_with_bytes,
+    "stdin_closed": stdin_closed,
+    "stdout_file": stdout_file,
+    "stdout_closed": stdout_closed,
+    "stdout_pipe_closed_early": stdout_pipe_closed_early,
+}
+
+
+def cannot_run_here(args):
+    """Why this machine cannot run the program, or None."""
+    if not os.access(args.loader, os.X_OK):
+        return f"no wine loader {args.loader} (a 32-bit build needs Debian's wine32:i386)"
+    if args.i386_probe:
+        try:
+            probe = subprocess.run([args.i386_probe], capture_output=True, text=True)
+        except OSError as error:
+            return f"cannot ask whether this machine runs 32-bit programs: {error}"
+        if probe.returncode != 0:
+            return f"this machine runs no 32-bit programs: {probe.stdout.strip()} {probe.stderr.strip()}"
+    return None
 
 
 def main():
     parser = argparse.ArgumentParser()
-    for option in ("--loader", "--wineserver", "--prefix", "--launcher", "--program"):
+    for option in ("--loader", "--wineserver", "--prefix", "--program"):
         parser.add_argument(option, required=True)
+    parser.add_argument("--launcher")
+    parser.add_argument("--i386-probe")
+    parser.add_argument("--timeout", type=float, default=60.0)
+    parser.add_argument("case", choices=sorted(CASES))
     args = parser.parse_args()
-    problems = run(args)
-    for problem in problems:
-        print("FAIL:", problem)
-    if not problems:  # a prefix is some 700 MB; a failed run's stays for a look
-        shutil.rmtree(args.prefix, ignore_errors=True)
-    return 1 if problems else 0
+    if args.case != "cleanup":
+        reason = cannot_run_here(args)
+        if reason:
+            print(f"{args.case}: skipped: {reason}")
+            return SKIP
+    try:
+        CASES[args.case](args)
+    except Failure as failure:
+        print(f"{args.case}: FAILED: {failure}")
+        return 1
+    print(f"{args.case}: passed")
+    return 0
 
 
 if __name__ == "__main__":
