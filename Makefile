@@ -1,16 +1,19 @@
 # A thin front for CMake. The two commands a newcomer needs: make run, make check.
 BUILD := build
+# CMake's own progress lines are the build's progress; the nested makes'
+# "Entering directory" chatter is not.
+MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
 CMAKE_CONFIGURE = cmake -S . -B $(BUILD)/$(1) -DCMAKE_BUILD_TYPE=Release $(2) >/dev/null
 
 .PHONY: run native check deps check-native check-sanitize format clean bench plot
 
 run: native
-	./$(BUILD)/native/strcycles
+	@./$(BUILD)/native/strcycles
 
 native:
-	$(call CMAKE_CONFIGURE,native)
-	cmake --build $(BUILD)/native -j $(JOBS) --target strcycles
+	@$(call CMAKE_CONFIGURE,native)
+	@cmake --build $(BUILD)/native -j $(JOBS) --target strcycles
 
 check: deps
 	$(MAKE) check-native
