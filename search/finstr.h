@@ -10,6 +10,10 @@
 // unsigned values. Neither string's length is measured first, and no byte past
 // either terminator is read. `start` must not exceed source's length.
 //
+// Offsets are 32-bit, so `source` must be shorter than 4 GiB: beyond that a
+// match's offset would be cut to its low 32 bits (one at 2^32 would read as
+// none).
+//
 // An empty pattern returns `start` without scanning: it occurs where the scan
 // begins. Taking its terminator as the byte to look for would instead run the
 // check past both strings' ends.
