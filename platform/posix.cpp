@@ -15,7 +15,15 @@ namespace {
 
 // Closest to Win32's HIGH_PRIORITY_CLASS without starving the machine.
 constexpr int kHighNice = -10;
-constexpr int kTerminalSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals whose default ends the process, whether sent or typed at the
+// terminal (Ctrl-C, Ctrl-\).
+constexpr int kTerminalSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
+// One key can send several bytes (an arrow key sends ESC [ A), the later ones
+// possibly a moment after the first over a slow link. Whatever comes until the
+// line has been quiet this long belongs to the key, not to the shell that reads
+// the terminal next; the count of quiet waits bounds a held-down key.
+constexpr int kKeyQuietMilliseconds = 50;
+constexpr int kKeyQuietWaits = 4;
 
 // Plain data, zero before the program starts: no constructor runs.
 struct termios saved_terminal;
@@ -37,6 +45,17 @@ void RestoreTerminal() {
 void RestoreTerminalAndDie(int signal_number) {
   RestoreTerminal();
   raise(signal_number);
+}
+
+// Called with the terminal still in key-wait mode, so nothing of the key is
+// echoed or left for a canonical reader. A hang-up, an error or a signal also
+// ends the wait: nothing more of the key is coming then.
+void DiscardRestOfKey() {
+  struct pollfd input = {STDIN_FILENO, POLLIN, 0};
+  int waits = kKeyQuietWaits;
+  do {
+    tcflush(STDIN_FILENO, TCIFLUSH);
+  } while (waits-- > 0 && poll(&input, 1, kKeyQuietMilliseconds) > 0 && input.revents == POLLIN);
 }
 
 }  // namespace
@@ -105,6 +124,7 @@ int TakeKey() {
   unsigned char key = 0;
   const ssize_t got = read(STDIN_FILENO, &key, 1);
   if (terminal_changed) {
+    DiscardRestOfKey();
     RestoreTerminal();
     for (unsigned i = 0; i < sizeof kTerminalSignals / sizeof kTerminalSignals[0]; ++i) {
       sigaction(kTerminalSignals[i], &saved_actions[i], nullptr);

@@ -5,11 +5,14 @@ no hang. Usage: hostile_env.py --program PATH --contestants strstr,finstr CASE
 Exit 0: passed; 1: failed; 77: the environment cannot be set up here (skip)."""
 
 import argparse
+import fcntl
 import os
 import re
+import resource
 import select
 import shutil
 import signal
+import struct
 import subprocess
 import sys
 import tempfile
@@ -49,9 +52,9 @@ def check_report(output, labels, complete=True):
 
 
 def default_signals():
-    # A defined start whatever the test runner ignores (a background shell
-    # ignores SIGINT, for one).
-    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP, signal.SIGPIPE):
+    # A defined start whatever the test runner ignores (a shell starts a
+    # background job with SIGINT and SIGQUIT ignored).
+    for number in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP, signal.SIGPIPE):
         signal.signal(number, signal.SIG_DFL)
 
 
@@ -185,12 +188,12 @@ def read_until(fd, marker, deadline):
     return got
 
 
-def start_at_key_wait(opts, terminal, preexec_fn):
+def start_at_key_wait(opts, terminal, preexec_fn, cwd=None):
     """Starts the program on the terminal; returns (process, output so far,
     deadline) once it has printed the prompt and left canonical mode."""
     proc = subprocess.Popen([opts.program], stdin=terminal, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, start_new_session=True,
-                            preexec_fn=preexec_fn)
+                            preexec_fn=preexec_fn, cwd=cwd)
     deadline = time.monotonic() + opts.timeout
     try:
         out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
@@ -215,74 +218,183 @@ def finish(proc):
     return rest, err
 
 
-def signal_during_key_wait(opts, number):
-    """Standard input a pseudo-terminal with settings no program would pick as
-    its defaults; the signal comes while the program holds it in key-wait
-    mode. Afterwards every setting must be as it was."""
-    master, slave = os.openpty()
+def end_after(opts, proc, deadline, action):
+    """Does `action` at the prompt, then waits for the program to end (kills it
+    at the deadline, or at once if the action fails); returns (exit status,
+    output since the prompt, standard error)."""
     try:
-        attrs = termios.tcgetattr(slave)
-        attrs[0] &= ~termios.ICRNL
-        attrs[0] |= termios.IXANY
-        attrs[3] &= ~(termios.ECHOE | termios.ECHOK)
-        attrs[3] |= termios.ECHONL
-        attrs[6][termios.VMIN] = 5
-        attrs[6][termios.VTIME] = 3
-        attrs[6][termios.VINTR] = b"\x07"
-        termios.tcsetattr(slave, termios.TCSANOW, attrs)
-        before = termios.tcgetattr(slave)
+        action()
+    except BaseException:
+        finish(proc)
+        raise
+    try:
+        code = proc.wait(max(1.0, deadline - time.monotonic()))
+    except subprocess.TimeoutExpired:
+        raise Failure(f"still running {opts.timeout} s after the start")
+    finally:
+        rest, err = finish(proc)
+    return code, rest, err
 
-        proc, out, deadline = start_at_key_wait(opts, slave, default_signals)
+
+def expect_same_settings(before, terminal):
+    after = termios.tcgetattr(terminal)
+    for name, index in (("iflag", 0), ("oflag", 1), ("cflag", 2), ("lflag", 3),
+                        ("ispeed", 4), ("ospeed", 5), ("cc", 6)):
+        expect(before[index] == after[index],
+               f"terminal {name} changed: {before[index]!r} -> {after[index]!r}")
+
+
+def unusual_settings(terminal):
+    """Settings no program would pick as its defaults, so that restoring
+    "sane" ones instead of the user's shows."""
+    attrs = termios.tcgetattr(terminal)
+    attrs[0] &= ~termios.ICRNL
+    attrs[0] |= termios.IXANY
+    attrs[3] &= ~(termios.ECHOE | termios.ECHOK)
+    attrs[3] |= termios.ECHONL
+    attrs[6][termios.VMIN] = 5
+    attrs[6][termios.VTIME] = 3
+    attrs[6][termios.VINTR] = b"\x07"
+    termios.tcsetattr(terminal, termios.TCSANOW, attrs)
+    return termios.tcgetattr(terminal)
+
+
+def controlling_terminal_no_core():
+    """In the child: standard input becomes the new session's controlling
+    terminal, so a typed signal character signals the program, and no core
+    file is written when that signal dumps one."""
+    default_signals()
+    fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+    # A core file needs at least a page; 1, unlike 0, also stops a core_pattern
+    # pipe (systemd-coredump, apport), which the kernel otherwise feeds anyway.
+    resource.setrlimit(resource.RLIMIT_CORE, (1, 1))
+
+
+def signal_during_key_wait(opts, number, typed=None):
+    """The signal comes while the program holds the terminal in key-wait mode:
+    sent to it, or, with `typed` (VQUIT, ...), typed as that terminal character
+    so that the line discipline raises it. Afterwards every setting must be as
+    it was."""
+    master, slave = os.openpty()
+    workdir = tempfile.mkdtemp(prefix="strcycles-signal-")
+    try:
+        before = unusual_settings(slave)
+        preexec = controlling_terminal_no_core if typed is not None else default_signals
+        proc, out, deadline = start_at_key_wait(opts, slave, preexec, cwd=workdir)
         check_report(out, opts.labels, complete=False)
-        try:
-            proc.send_signal(number)
-            code = proc.wait(max(1.0, deadline - time.monotonic()))
-        except subprocess.TimeoutExpired:
-            raise Failure(f"still running {opts.timeout} s after the start")
-        finally:
-            rest, err = finish(proc)
+        if typed is None:
+            code, rest, err = end_after(opts, proc, deadline, lambda: proc.send_signal(number))
+        else:
+            code, rest, err = end_after(opts, proc, deadline,
+                                        lambda: os.write(master, before[6][typed]))
         expect(code == -number, f"exit status {code}; the program should die of signal {number}")
         expect(rest == b"", f"wrote {rest!r} after the signal")
         expect(err == b"", f"wrote to standard error: {err!r}")
-        after = termios.tcgetattr(slave)
-        for name, index in (("iflag", 0), ("oflag", 1), ("cflag", 2), ("lflag", 3),
-                            ("ispeed", 4), ("ospeed", 5), ("cc", 6)):
-            expect(before[index] == after[index],
-                   f"terminal {name} changed: {before[index]!r} -> {after[index]!r}")
+        expect_same_settings(before, slave)
     finally:
         os.close(master)
         os.close(slave)
+        shutil.rmtree(workdir)
 
 
-def ignored_sighup_during_key_wait(opts):
-    """Started with SIGHUP ignored (as nohup starts it): a hang-up during the
-    key wait must not end the program, and the key still does."""
+def ignored_signal_during_key_wait(opts, number):
+    """Started with the signal ignored (nohup ignores SIGHUP, a shell's
+    background job SIGQUIT): during the key wait it must not end the program,
+    and the key still does."""
     master, slave = os.openpty()
     try:
         before = termios.tcgetattr(slave)
 
-        def ignore_hangups():
+        def ignore_it():
             default_signals()
-            signal.signal(signal.SIGHUP, signal.SIG_IGN)
+            signal.signal(number, signal.SIG_IGN)
 
-        proc, out, deadline = start_at_key_wait(opts, slave, ignore_hangups)
-        try:
-            proc.send_signal(signal.SIGHUP)
+        def signal_then_key():
+            proc.send_signal(number)
             time.sleep(0.2)
-            expect(proc.poll() is None, f"ended by the ignored SIGHUP (status {proc.poll()})")
+            expect(proc.poll() is None, f"ended by the ignored signal (status {proc.poll()})")
             os.write(master, b"k")
-            code = proc.wait(max(1.0, deadline - time.monotonic()))
-        except subprocess.TimeoutExpired:
-            raise Failure(f"still running {opts.timeout} s after the start")
-        finally:
-            rest, err = finish(proc)
-        out += rest
+
+        proc, out, deadline = start_at_key_wait(opts, slave, ignore_it)
+        code, rest, err = end_after(opts, proc, deadline, signal_then_key)
         expect_clean_end(code, err)
-        check_report(out, opts.labels)
-        expect(termios.tcgetattr(slave) == before, "the terminal's settings changed")
+        check_report(out + rest, opts.labels)
+        expect_same_settings(before, slave)
     finally:
         os.close(master)
         os.close(slave)
+
+
+def queued_input(terminal):
+    """How many bytes the terminal holds for its reader (the settings as they
+    are: non-canonical while the program waits)."""
+    return struct.unpack("i", fcntl.ioctl(terminal, termios.FIONREAD, b"\0" * 4))[0]
+
+
+def left_for_the_shell(terminal):
+    """What the next reader of the terminal (the shell) would get: in
+    canonical mode an unfinished line shows nowhere, so read it raw."""
+    attrs = termios.tcgetattr(terminal)
+    raw = attrs[:6] + [list(attrs[6])]
+    raw[3] &= ~termios.ICANON
+    raw[6][termios.VMIN] = 0
+    raw[6][termios.VTIME] = 0
+    termios.tcsetattr(terminal, termios.TCSANOW, raw)
+    try:
+        return os.read(terminal, 4096)
+    finally:
+        termios.tcsetattr(terminal, termios.TCSANOW, attrs)
+
+
+def press_key(opts, first, rest=b""):
+    """Sends `first` at the prompt and, once the program has taken a byte of
+    it, `rest`. Returns whether the program still held the terminal after
+    `rest` was written (else `rest` came too late to be part of the key)."""
+    master, slave = os.openpty()
+    try:
+        before = termios.tcgetattr(slave)
+        held = True
+
+        def type_key():
+            nonlocal held
+            os.write(master, first)
+            if rest:
+                # Written bytes reach the terminal's queue a moment later.
+                time.sleep(0.002)
+                while queued_input(slave) == len(first) and time.monotonic() < deadline:
+                    time.sleep(0.001)
+                os.write(master, rest)
+                held = not termios.tcgetattr(slave)[3] & termios.ICANON
+
+        proc, out, deadline = start_at_key_wait(opts, slave, default_signals)
+        code, tail, err = end_after(opts, proc, deadline, type_key)
+        expect_clean_end(code, err)
+        check_report(out + tail, opts.labels)
+        expect_same_settings(before, slave)
+        if held:
+            left = left_for_the_shell(slave)
+            expect(left == b"", f"the key left {left!r} in the terminal for the shell")
+        return held
+    finally:
+        os.close(master)
+        os.close(slave)
+
+
+def arrow_key(opts):
+    """An arrow key sends ESC [ A at once; the program takes ESC as the key
+    and must take the rest with it."""
+    press_key(opts, b"\x1b[A")
+
+
+def arrow_key_rest_late(opts):
+    """The rest of the key comes a moment after ESC (a slow link): while the
+    program still holds the terminal it must be thrown away too. Sent after
+    the terminal is back, it is no longer part of the key, so that try says
+    nothing; a program that never waits for it never gives a try that does."""
+    for _ in range(5):
+        if press_key(opts, b"\x1b", b"[A"):
+            return
+    raise Failure("five times the terminal was back before the rest of the key came")
 
 
 def no_heap(opts):
@@ -316,7 +428,14 @@ CASES = {
     "sigint_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGINT),
     "sigterm_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGTERM),
     "sighup_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGHUP),
-    "ignored_sighup_during_key_wait": ignored_sighup_during_key_wait,
+    "ctrl_backslash_during_key_wait":
+        lambda opts: signal_during_key_wait(opts, signal.SIGQUIT, typed=termios.VQUIT),
+    "ignored_sighup_during_key_wait":
+        lambda opts: ignored_signal_during_key_wait(opts, signal.SIGHUP),
+    "ignored_sigquit_during_key_wait":
+        lambda opts: ignored_signal_during_key_wait(opts, signal.SIGQUIT),
+    "arrow_key": arrow_key,
+    "arrow_key_rest_late": arrow_key_rest_late,
     "no_heap": no_heap,
 }
 
@@ -329,6 +448,8 @@ def main():
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("case", choices=sorted(CASES))
     opts = parser.parse_args()
+    # Some cases run the program in a directory of its own.
+    opts.program = os.path.abspath(opts.program)
     opts.labels = ["msvcrt strstr" if name == "strstr" else name
                    for name in opts.contestants.split(",")]
     try:

@@ -14,8 +14,10 @@ if(TARGET strcycles)
       "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1;UBSAN_OPTIONS=print_stacktrace=1")
   else()
     foreach(case stdin_devnull stdin_pipe_with_bytes stdin_closed stdout_closed
-                 stdout_pipe_closed_early unprivileged sigint_during_key_wait
-                 sigterm_during_key_wait sighup_during_key_wait ignored_sighup_during_key_wait)
+                 stdout_pipe_closed_early unprivileged arrow_key arrow_key_rest_late
+                 sigint_during_key_wait
+                 sigterm_during_key_wait sighup_during_key_wait ctrl_backslash_during_key_wait
+                 ignored_sighup_during_key_wait ignored_sigquit_during_key_wait)
       add_test(NAME hostile.${case} COMMAND ${hostile} ${case})
       set_tests_properties(hostile.${case} PROPERTIES LABELS e2e TIMEOUT 120 SKIP_RETURN_CODE 77)
     endforeach()
