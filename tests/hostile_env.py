@@ -175,11 +175,15 @@ def unprivileged(opts):
     return 0
 
 
-def read_until(fd, marker, deadline):
+def read_until(fd, marker, deadline, watch=None):
+    """Reads until `marker`; calls `watch` at least every millisecond meanwhile."""
     got = b""
     while marker not in got:
         left = deadline - time.monotonic()
         expect(left > 0, f"no {marker!r} in {got[-200:]!r}")
+        if watch:
+            watch()
+            left = min(left, 0.001)
         ready, _, _ = select.select([fd], [], [], left)
         if ready:
             chunk = os.read(fd, 4096)
@@ -188,15 +192,17 @@ def read_until(fd, marker, deadline):
     return got
 
 
-def start_at_key_wait(opts, terminal, preexec_fn, cwd=None):
+def start_at_key_wait(opts, terminal, preexec_fn, cwd=None, watch=None):
     """Starts the program on the terminal; returns (process, output so far,
-    deadline) once it has printed the prompt and left canonical mode."""
+    deadline) once it has printed the prompt and left canonical mode. Until the
+    prompt, `watch` is called with the process every millisecond or so."""
     proc = subprocess.Popen([opts.program], stdin=terminal, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, start_new_session=True,
                             preexec_fn=preexec_fn, cwd=cwd)
     deadline = time.monotonic() + opts.timeout
     try:
-        out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline)
+        out = read_until(proc.stdout.fileno(), PROMPT.encode(), deadline,
+                         watch and (lambda: watch(proc)))
         while termios.tcgetattr(terminal)[3] & termios.ICANON:
             expect(time.monotonic() < deadline, "the terminal never left canonical mode")
             time.sleep(0.001)
@@ -397,6 +403,48 @@ def arrow_key_rest_late(opts):
     raise Failure("five times the terminal was back before the rest of the key came")
 
 
+def nice_of(proc):
+    with open(f"/proc/{proc.pid}/stat", encoding="ascii") as stat:
+        # Field 19; the name in parentheses may hold spaces.
+        return int(stat.read().rsplit(")", 1)[1].split()[16])
+
+
+def nice_at_key_wait(opts, start_nice):
+    """Started at `start_nice`, the program measures at the raised level (-10),
+    or at its own if that is already above it, and sits at its prompt at its
+    own again."""
+    if raising_priority_refused([]):
+        print("this user may not raise the priority, so the program cannot change it",
+              file=sys.stderr)
+        return SKIP
+    master, slave = os.openpty()
+    try:
+        def start_niced():
+            default_signals()
+            os.setpriority(os.PRIO_PROCESS, 0, start_nice)
+
+        running = set()
+        at_prompt = []
+
+        def read_nice_then_key():
+            at_prompt.append(nice_of(proc))
+            os.write(master, b"k")
+
+        proc, out, deadline = start_at_key_wait(opts, slave, start_niced,
+                                                watch=lambda p: running.add(nice_of(p)))
+        code, rest, err = end_after(opts, proc, deadline, read_nice_then_key)
+        expect(running <= {start_nice, min(start_nice, -10)},
+               f"nice values {sorted(running)} while measuring; started at {start_nice}")
+        expect(at_prompt == [start_nice],
+               f"nice {at_prompt[0]} at the key wait; started at {start_nice}")
+        expect_clean_end(code, err)
+        check_report(out + rest, opts.labels)
+    finally:
+        os.close(master)
+        os.close(slave)
+    return 0
+
+
 def no_heap(opts):
     """The whole run under valgrind: not one allocation, by the program or by
     anything it calls."""
@@ -436,6 +484,8 @@ CASES = {
         lambda opts: ignored_signal_during_key_wait(opts, signal.SIGQUIT),
     "arrow_key": arrow_key,
     "arrow_key_rest_late": arrow_key_rest_late,
+    "nice_10_at_key_wait": lambda opts: nice_at_key_wait(opts, 10),
+    "nice_minus_15_at_key_wait": lambda opts: nice_at_key_wait(opts, -15),
     "no_heap": no_heap,
 }
 
