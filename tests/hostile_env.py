@@ -28,6 +28,10 @@ class Failure(Exception):
     pass
 
 
+class Skipped(Exception):
+    """This environment cannot be made here; the message says why."""
+
+
 def expect(condition, message):
     if not condition:
         raise Failure(message)
@@ -153,8 +157,7 @@ def unprivileged(opts):
     else:
         setpriv = shutil.which("setpriv")
         if setpriv is None:
-            print("setpriv is missing", file=sys.stderr)
-            return SKIP
+            raise Skipped("setpriv is missing")
         prefix = [setpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"]
         # The build tree need not be open to nobody; a private copy is.
         workdir = tempfile.mkdtemp(prefix="strcycles-nobody-")
@@ -164,15 +167,13 @@ def unprivileged(opts):
         os.chmod(program, 0o755)
     try:
         if not raising_priority_refused(prefix):
-            print("this user may raise the priority; nothing to test", file=sys.stderr)
-            return SKIP
+            raise Skipped("this user may raise the priority; nothing to test")
         code, out, err = run(prefix + [program], opts.timeout, cwd=workdir or "/")
         expect_clean_end(code, err)
         check_report(out, opts.labels)
     finally:
         if workdir:
             shutil.rmtree(workdir)
-    return 0
 
 
 def read_until(fd, marker, deadline, watch=None):
@@ -414,9 +415,7 @@ def nice_at_key_wait(opts, start_nice):
     or at its own if that is already above it, and sits at its prompt at its
     own again."""
     if raising_priority_refused([]):
-        print("this user may not raise the priority, so the program cannot change it",
-              file=sys.stderr)
-        return SKIP
+        raise Skipped("this user may not raise the priority, so the program cannot change it")
     master, slave = os.openpty()
     try:
         def start_niced():
@@ -442,7 +441,6 @@ def nice_at_key_wait(opts, start_nice):
     finally:
         os.close(master)
         os.close(slave)
-    return 0
 
 
 def no_heap(opts):
@@ -503,11 +501,12 @@ def main():
     opts.labels = ["msvcrt strstr" if name == "strstr" else name
                    for name in opts.contestants.split(",")]
     try:
-        result = CASES[opts.case](opts)
+        CASES[opts.case](opts)
     except Failure as failure:
         print(f"{opts.case}: FAILED: {failure}", file=sys.stderr)
         return 1
-    if result == SKIP:
+    except Skipped as reason:
+        print(f"{opts.case}: skipped: {reason}")
         return SKIP
     print(f"{opts.case}: passed")
     return 0
