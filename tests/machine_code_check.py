@@ -21,6 +21,10 @@ FUNC = re.compile(r"^([0-9a-f]+) <(.*)>:$")
 TARGET = re.compile(r"^([0-9a-f]+)\b")
 COMMENT_ADDR = re.compile(r"#\s*(?:0x)?([0-9a-f]+)")
 ABSOLUTE = re.compile(r"(?:^|[\s,*])(?:%ds:)?0x([0-9a-f]+)(?:,|$)")
+BASED = re.compile(r"^(?:%[a-z]s:)?(-?0x[0-9a-f]+|-?[0-9]+)?\((%[a-z0-9]+)?(?:,(%[a-z0-9]+),\d)?\)")
+IMMEDIATE = re.compile(r"^\$(-?0x[0-9a-f]+|-?[0-9]+)$")
+THUNK = re.compile(r"<__x86\.get_pc_thunk\.([a-z]+)>")
+STDCALL = re.compile(r"@(\d+)(?![\w.])")
 EXPECTED_ORDER = "CRSCLCRCRSCLCR"
 
 
@@ -40,7 +44,9 @@ def disassemble(objdump, program):
                 continue
             mnemonic = parts[0]
             operands = parts[1] if len(parts) > 1 else ""
-            if mnemonic in ("rep", "repz", "notrack", "bnd", "lock", "data16", "cs", "ds"):
+            # addr16 pads a call the linker turned from `call *slot` into a direct one.
+            if mnemonic in ("rep", "repz", "notrack", "bnd", "lock", "data16", "cs", "ds",
+                            "addr16", "addr32"):
                 sub = operands.split(None, 1)
                 mnemonic = sub[0] if sub else mnemonic
                 operands = sub[1] if len(sub) > 1 else ""
@@ -49,7 +55,8 @@ def disassemble(objdump, program):
 
 
 def symbol_table(objdump, program):
-    """name -> address. A PE image's COFF symbols hold section offsets."""
+    """name -> address. A PE image's COFF symbols hold section offsets. An ELF
+    image's GOT slots are named `<symbol>@got`."""
     sections = {}
     headers = subprocess.run([objdump, "-h", program], check=True, capture_output=True,
                              text=True).stdout
@@ -70,6 +77,11 @@ def symbol_table(objdump, program):
                 table[coff.group(3)] = sections[int(coff.group(1))] + int(coff.group(2), 16)
         elif re.match(r"^[0-9a-f]+\s", line):
             table[fields[-1]] = int(fields[0], 16)
+    relocations = subprocess.run([objdump, "-R", program], capture_output=True, text=True).stdout
+    for line in relocations.splitlines():
+        m = re.match(r"^([0-9a-f]+)\s+R_\w+_(?:GLOB_DAT|JUMP_SLOT)\s+(\S+)$", line)
+        if m:
+            table[m.group(2) + "@got"] = int(m.group(1), 16)
     return table
 
 
@@ -80,15 +92,257 @@ def symbol_address(table, program, name):
     raise SystemExit(f"no symbol {name} in {program}")
 
 
-def memory_address(operand):
-    """The absolute address a memory operand names, if it names one."""
+# Where a memory operand points. Position-independent i386 code names static
+# data through a register: the GOT's address, which a __x86.get_pc_thunk call
+# leaves in a register, plus an offset, or an address computed from that one.
+# That register may be parked in a stack slot across a cpuid, which
+# overwrites %ebx. So operands are resolved with what holds on every path to
+# an instruction. A state maps a register family to its value, ("stack",
+# family) to the offset from the stack pointer at entry that the register
+# holds, and ("slot", offset) to the value stored in that stack slot.
+
+# Register name -> (family, width in bits). A write of 8 or 16 bits leaves the
+# family's value unknown.
+REGISTERS = {}
+for family in ("a", "b", "c", "d"):
+    for name, width in ((f"r{family}x", 64), (f"e{family}x", 32), (f"{family}x", 16),
+                        (f"{family}l", 8), (f"{family}h", 8)):
+        REGISTERS[name] = (family, width)
+for family in ("si", "di", "bp", "sp"):
+    for name, width in ((f"r{family}", 64), (f"e{family}", 32), (family, 16), (family + "l", 8)):
+        REGISTERS[name] = (family, width)
+for n in range(8, 16):
+    for suffix, width in (("", 64), ("d", 32), ("w", 16), ("b", 8)):
+        REGISTERS[f"r{n}{suffix}"] = (f"r{n}", width)
+NO_INDEX = ("%eiz", "%riz")
+
+# Registers an instruction writes without naming them.
+IMPLICIT_WRITES = {
+    "cpuid": "a b c d", "rdtsc": "a d", "rdtscp": "a c d", "cltd": "d", "cqto": "d",
+    "cwtd": "d", "mul": "a d", "div": "a d", "idiv": "a d", "stos": "di c", "movs": "si di c",
+    "lods": "a si c", "scas": "di c", "cmps": "si di c", "syscall": "a c r11", "int": "a",
+    "cmpxchg": "a", "leave": "bp",
+}
+# Instructions that write none of their operands.
+NO_WRITE = {"cmp", "test", "nop", "bt", "ucomiss", "ucomisd", "comiss", "comisd", "prefetcht0",
+            "prefetcht1", "prefetcht2", "prefetchnta", "endbr32", "endbr64"}
+KNOWN = set(IMPLICIT_WRITES) | NO_WRITE | {"mov", "lea", "add", "sub", "imul", "push", "pop",
+                                           "xchg"}
+
+
+def file_format(objdump, program):
+    text = subprocess.run([objdump, "-f", program], check=True, capture_output=True,
+                          text=True).stdout
+    m = re.search(r"file format (\S+)", text)
+    return m.group(1) if m else ""
+
+
+def machine(fmt, symbols):
+    """What the analysis needs to know of the image: its word size, the
+    register families a call may change, whether a callee may pop its
+    arguments (Win32 stdcall), GOT slot -> the address it holds, and
+    address -> symbol names."""
+    wide = "x86-64" in fmt
+    clobbers = {"a", "c", "d"}  # i386 cdecl, Linux and Win32 alike
+    if wide:
+        clobbers |= {"r8", "r9", "r10", "r11"} | (set() if fmt.startswith("pe") else {"si", "di"})
+    got = {address: symbols[name[:-len("@got")].split("@")[0]]
+           for name, address in symbols.items()
+           if name.endswith("@got") and name[:-len("@got")].split("@")[0] in symbols}
+    names = {}
+    for name, address in symbols.items():
+        names.setdefault(address, []).append(name)
+    return {"word": 8 if wide else 4, "clobbers": clobbers,
+            "stdcall": fmt == "pei-i386", "got": got, "names": names}
+
+
+def number(text):
+    return int(text, 16) if "0x" in text else int(text)
+
+
+def register(operand):
+    """(family, width) of a register operand, or None."""
+    return REGISTERS.get(operand[1:]) if operand.startswith("%") else None
+
+
+def locate(operand, state):
+    """("abs", address) or ("stack", offset) for a memory operand, or None."""
     if "(%rip)" in operand or "(%eip)" in operand:
         m = COMMENT_ADDR.search(operand)
-        return int(m.group(1), 16) if m else None
-    if "(%" in operand or "$" in operand:
+        return ("abs", int(m.group(1), 16)) if m else None
+    if "$" in operand:
+        return None
+    m = BASED.match(operand.split("#")[0].strip().lstrip("*"))
+    if m:
+        base, index = register(m.group(2) or ""), m.group(3)
+        if base is None or (index and index not in NO_INDEX):
+            return None
+        displacement = number(m.group(1)) if m.group(1) else 0
+        if base[0] in state:
+            return ("abs", state[base[0]] + displacement)
+        if ("stack", base[0]) in state:
+            return ("stack", state[("stack", base[0])] + displacement)
         return None
     m = ABSOLUTE.search(operand)
-    return int(m.group(1), 16) if m else None
+    return ("abs", int(m.group(1), 16)) if m else None
+
+
+def memory_address(operand, state=None):
+    """The absolute address a memory operand names, if it or its registers say."""
+    where = locate(operand, state or {})
+    return where[1] if where and where[0] == "abs" else None
+
+
+def base_mnemonic(mnemonic):
+    """The mnemonic without its AT&T size suffix, for those this file knows."""
+    return mnemonic[:-1] if mnemonic not in KNOWN and mnemonic[:-1] in KNOWN else mnemonic
+
+
+def step(insn, state, next_address, image):
+    """The state after one instruction, from the state before it."""
+    mnemonic, ops = insn[1], operands_of(insn)
+    base, word = base_mnemonic(mnemonic), image["word"]
+    after = dict(state)
+    sp = state.get(("stack", "sp"))
+
+    def forget(family):
+        after.pop(family, None)
+        after.pop(("stack", family), None)
+
+    def forget_slots(low, high):
+        for key in [k for k in after if k[0] == "slot" and low - word < k[1] < high]:
+            del after[key]
+
+    def move_sp(offset):
+        after.pop(("stack", "sp"), None)
+        if offset is None:
+            return
+        after[("stack", "sp")] = offset
+        forget_slots(-(1 << 64), offset)  # below the stack pointer nothing stays
+
+    def value(operand):
+        """("abs", n), ("stack", n) or None for a source operand."""
+        m = IMMEDIATE.match(operand)
+        if m:
+            return ("abs", number(m.group(1)) & ((1 << 8 * word) - 1))
+        reg = register(operand)
+        if reg:
+            if reg[1] >= 32 and reg[0] in state:
+                return ("abs", state[reg[0]] & ((1 << reg[1]) - 1))
+            if reg[1] == 8 * word and ("stack", reg[0]) in state:
+                return ("stack", state[("stack", reg[0])])
+            return None
+        where = locate(operand, state)
+        if where and where[0] == "stack" and ("slot", where[1]) in state:
+            return ("abs", state[("slot", where[1])])
+        if where and where[0] == "abs" and where[1] in image["got"]:
+            return ("abs", image["got"][where[1]])
+        return None
+
+    if mnemonic.startswith("call"):
+        for family in image["clobbers"]:
+            forget(family)
+        thunk = THUNK.search(insn[2])
+        if thunk and next_address is not None:  # it returns its own return address
+            after[REGISTERS["e" + thunk.group(1)][0]] = next_address
+        if image["stdcall"]:  # the callee pops what its name says; unnamed, who knows
+            slot = memory_address(insn[2].lstrip("*"), state) if "*" in insn[2] else None
+            callee = insn[2] + " " + " ".join(image["names"].get(slot, []))
+            popped = STDCALL.search(callee)
+            if popped or "*" in insn[2]:
+                move_sp(None if sp is None or not popped else sp + int(popped.group(1)))
+        return after
+    if base == "push":
+        if sp is not None:
+            move_sp(sp - word)
+            pushed = value(ops[0]) if ops else None
+            if pushed and pushed[0] == "abs":
+                after[("slot", sp - word)] = pushed[1]
+        return after
+    if base == "pop":
+        reg = register(ops[0]) if ops else None
+        if reg:
+            forget(reg[0])
+            if sp is not None and ("slot", sp) in state and reg[1] == 8 * word:
+                after[reg[0]] = state[("slot", sp)]
+        move_sp(None if sp is None else sp + word)
+        return after
+    if base == "leave":
+        move_sp(None)
+    for family in IMPLICIT_WRITES.get(base, "a d" if base == "imul" and len(ops) == 1 else "")\
+            .split():
+        forget(family)
+    if not ops or base in NO_WRITE or mnemonic.startswith(("j", "prefetch", "ret")):
+        return after
+    if base == "xchg" and register(ops[0]):
+        forget(register(ops[0])[0])
+    target = register(ops[-1])
+    if target is None and ops[-1].startswith("%"):
+        return after  # a vector, x87 or mask register: never an address here
+    if target is None:  # a store to memory
+        where = locate(ops[-1], state)
+        if where is None:  # it may point into the stack
+            forget_slots(-(1 << 64), 1 << 64)
+        elif where[0] == "stack":
+            forget_slots(where[1], where[1] + word)
+            stored = value(ops[0]) if base == "mov" and len(ops) == 2 else None
+            if stored and stored[0] == "abs" and register(ops[0]):
+                after[("slot", where[1])] = stored[1]
+        return after
+    family, width = target
+    source = ops[0] if len(ops) == 2 else None
+    result = None
+    if base == "mov" and source is not None:
+        result = value(source)
+    elif base == "lea" and source is not None:
+        result = locate(source, state)
+    elif base in ("add", "sub") and source is not None and IMMEDIATE.match(source):
+        now = value(ops[-1])
+        if now:
+            sign = 1 if base == "add" else -1
+            result = (now[0], now[1] + sign * number(IMMEDIATE.match(source).group(1)))
+    if family == "sp":
+        move_sp(result[1] if result and result[0] == "stack" and width == 8 * word else None)
+        return after
+    forget(family)
+    if result is None or width < 32:
+        return after
+    if result[0] == "abs":
+        after[family] = result[1] & ((1 << width) - 1)
+    elif width == 8 * word:
+        after[("stack", family)] = result[1]
+    return after
+
+
+def known_states(insns, image):
+    """For each instruction, what holds on every path to it: a forward pass
+    over the function's jumps, merging where paths meet, until nothing changes."""
+    where = {insn[0]: index for index, insn in enumerate(insns)}
+    before = [None] * len(insns)
+    pending = []
+    if insns:
+        before[0] = {("stack", "sp"): 0}
+        pending.append(0)
+    while pending:
+        index = pending.pop()
+        insn = insns[index]
+        following = insns[index + 1][0] if index + 1 < len(insns) else None
+        after = step(insn, before[index], following, image)
+        successors = []
+        if not insn[1].startswith(("jmp", "ret", "ud2", "hlt")):
+            successors.append(index + 1)
+        target = jump_target(insn)
+        if target in where:
+            successors.append(where[target])
+        for s in successors:
+            if s >= len(insns):
+                continue
+            merged = after if before[s] is None else {
+                k: v for k, v in before[s].items() if after.get(k) == v}
+            if merged != before[s]:
+                before[s] = merged
+                pending.append(s)
+    return [state if state is not None else {} for state in before]
 
 
 def operands_of(insn):
@@ -112,10 +366,10 @@ def operands_of(insn):
     return parts
 
 
-def touches(insn, counter):
+def touches(insn, counter, state):
     """(reads, writes) of the counter by one instruction."""
     ops = operands_of(insn)
-    hits = [i for i, op in enumerate(ops) if memory_address(op) == counter]
+    hits = [i for i, op in enumerate(ops) if memory_address(op, state) == counter]
     if not hits:
         return False, False
     mnemonic = insn[1]
@@ -149,7 +403,19 @@ def names(call, name):
                      call[2]) is not None
 
 
-def check_measurement(fn, insns, counter, contestants, symbols, problems):
+def unresolved(insns, states):
+    """Memory operands based on a register that holds no known address."""
+    found = []
+    for insn, state in zip(insns, states):
+        for op in operands_of(insn):
+            m = BASED.match(op)
+            if m and register(m.group(2) or "") and locate(op, state) is None and op not in found:
+                found.append(op)
+    return found
+
+
+def check_measurement(fn, insns, counter, contestants, symbols, image, problems):
+    states = known_states(insns, image)
     found = loops(insns)
     if len(found) != 2:
         problems.append(f"{fn}: {len(found)} loops, expected the empty and the timed one")
@@ -160,21 +426,24 @@ def check_measurement(fn, insns, counter, contestants, symbols, problems):
             problems.append(f"{fn}: {kind} loop head {head:#x} is not on a 16-byte boundary")
     for kind, start, end in (("empty", empty_start, empty_end),
                              ("timed", timed_start, timed_end)):
-        body = insns[start:end + 1]
-        reads = any(touches(i, counter)[0] for i in body)
-        writes = any(touches(i, counter)[1] for i in body)
+        body, known = insns[start:end + 1], states[start:end + 1]
+        reads = any(touches(i, counter, s)[0] for i, s in zip(body, known))
+        writes = any(touches(i, counter, s)[1] for i, s in zip(body, known))
         if not (reads and writes):
-            problems.append(f"{fn}: the {kind} loop does not step the pass counter in memory")
+            unknown = unresolved(body, known)
+            problems.append(f"{fn}: the {kind} loop does not step the pass counter in memory"
+                            + (f" (no address known for {', '.join(unknown)})" if unknown else ""))
     if any(i[1].startswith("call") for i in insns[empty_start:empty_end + 1]):
         problems.append(f"{fn}: the empty loop makes a call")
-    calls = [i for i in insns[timed_start:timed_end + 1] if i[1].startswith("call")]
+    calls = [(i, x) for i, x in enumerate(insns[timed_start:timed_end + 1], timed_start)
+             if x[1].startswith("call")]
     contestant = None
     if len(calls) != 1:
         problems.append(f"{fn}: the timed loop makes {len(calls)} calls per pass, expected 1")
     else:
-        call = calls[0]
-        slot = memory_address(call[2].lstrip("*"))
-        if slot is not None:  # an import slot named by its absolute address (i686)
+        index, call = calls[0]
+        slot = memory_address(call[2].lstrip("*"), states[index])
+        if slot is not None:  # through an import or GOT slot: name the slot
             call = call[:2] + (call[2] + " " + " ".join(
                 n for n, a in symbols.items() if a == slot and not n.startswith(".")),)
         contestant = next((c for c in contestants if names(call, c)), None)
@@ -191,7 +460,7 @@ def check_measurement(fn, insns, counter, contestants, symbols, problems):
             order += "C"
         elif insn[1] == "rdtsc":
             order += "R"
-        elif touches(insn, counter)[1]:
+        elif touches(insn, counter, states[index])[1]:
             order += "S"
     if order != EXPECTED_ORDER:
         problems.append(f"{fn}: fences (C), counter reads (R), counter stores (S) and loops (L)"
@@ -216,12 +485,14 @@ def main():
     functions = disassemble(args.objdump, args.program)
     symbols = symbol_table(args.objdump, args.program)
     counter = symbol_address(symbols, args.program, "pass_counter_page") + 2048
+    image = machine(file_format(args.objdump, args.program), symbols)
     problems = []
 
     measured = []
     for fn, insns in functions.items():
         if "MeasureCallCycles<" in fn and insns:
-            measured.append(check_measurement(fn, insns, counter, contestants, symbols, problems))
+            measured.append(check_measurement(fn, insns, counter, contestants, symbols, image,
+                                              problems))
     if sorted(filter(None, measured)) != sorted(contestants) or len(measured) != len(contestants):
         problems.append(f"timed contestants {measured}, expected one loop each for {contestants}")
 
