@@ -1,27 +1,45 @@
 #!/usr/bin/env bash
-# Installs the Debian packages in tools/packages.txt that are missing. Without
-# root or apt-get it names them and fails, so nothing is silently skipped.
+# Installs the Debian packages in tools/packages.txt that are missing, then,
+# where the kernel runs 32-bit programs, wine32:i386. Without root or apt-get
+# it names them and fails, so nothing is silently skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+# install_packages PACKAGE...: as root with apt-get; otherwise names them and fails.
+install_packages() {
+  if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
+    echo "installing: $*"
+    apt-get update
+    DEBIAN_FRONTEND=noninteractive apt-get install -y "$@"
+  else
+    echo "missing packages: $*" >&2
+    echo "install them with: sudo apt-get install -y $*" >&2
+    exit 1
+  fi
+}
 
 missing=()
 while read -r package; do
   package=${package%%#*}
   package=${package//[[:space:]]/}
   [[ -z $package ]] && continue
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$package")
-  fi
+  installed "$package" || missing+=("$package")
 done < tools/packages.txt
+((${#missing[@]} == 0)) || install_packages "${missing[@]}"
 
-((${#missing[@]} == 0)) && exit 0
-
-if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
-  echo "installing: ${missing[*]}"
-  apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}"
-else
-  echo "missing packages: ${missing[*]}" >&2
-  echo "install them with: sudo apt-get install -y ${missing[*]}" >&2
-  exit 1
+# wine32 runs 32-bit Windows programs beside wine64, but only on a kernel that
+# runs 32-bit programs; the probe needs binutils, installed above.
+if tools/runs-i386.sh >/dev/null && ! installed wine32:i386; then
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [[ $(id -u) -ne 0 ]]; then
+      echo "wine32:i386 needs the i386 architecture: sudo dpkg --add-architecture i386" >&2
+      exit 1
+    fi
+    dpkg --add-architecture i386
+  fi
+  install_packages wine32:i386
 fi
