@@ -62,7 +62,8 @@ check-windows: windows
 # check, plain and under AddressSanitizer and UndefinedBehaviorSanitizer. The
 # tests run natively where the kernel runs 32-bit programs (tools/runs-i386.sh),
 # else under qemu-i386; what cannot run here is skipped, and why is printed.
-M32_CONFIGURE = $(call CMAKE_CONFIGURE,$(1),-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-i386.toolchain.cmake -DSTRCYCLES_BENCH=OFF $(2))
+M32_TOOLCHAIN = -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-i386.toolchain.cmake
+M32_CONFIGURE = $(call CMAKE_CONFIGURE,$(1),$(M32_TOOLCHAIN) -DSTRCYCLES_BENCH=OFF $(2))
 M32_TEST = cd $(BUILD)/$(1) && ctest --output-on-failure --no-tests=error $(2) && \
   { grep -h '^skipped: ' Testing/Temporary/LastTest.log | sed 's/^/$(1): /'; }
 .PHONY: check-m32

@@ -269,8 +269,8 @@ def step(insn, state, next_address, image):
         return after
     if base == "leave":
         move_sp(None)
-    for family in IMPLICIT_WRITES.get(base, "a d" if base == "imul" and len(ops) == 1 else "")\
-            .split():
+    implicit = IMPLICIT_WRITES.get(base, "a d" if base == "imul" and len(ops) == 1 else "")
+    for family in implicit.split():
         forget(family)
     if not ops or base in NO_WRITE or mnemonic.startswith(("j", "prefetch", "ret")):
         return after
