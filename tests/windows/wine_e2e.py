@@ -300,7 +300,7 @@ def cannot_run_here(args):
         except OSError as error:
             return f"cannot ask whether this machine runs 32-bit programs: {error}"
         if probe.returncode != 0:
-            return f"this machine runs no 32-bit programs: {probe.stdout.strip()} {probe.stderr.strip()}"
+            return (probe.stdout + probe.stderr).strip()
     return None
 
 
