@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages in tools/packages.txt that are missing, then,
-# where the kernel runs 32-bit programs, wine32:i386. Without root or apt-get
-# it names them and fails, so nothing is silently skipped.
+# where the kernel runs 32-bit programs, wine32:i386 and libc6-dbg:i386.
+# Without root or apt-get it names them and fails, so nothing is silently
+# skipped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -31,15 +32,23 @@ while read -r package; do
 done < tools/packages.txt
 ((${#missing[@]} == 0)) || install_packages "${missing[@]}"
 
-# wine32 runs 32-bit Windows programs beside wine64, but only on a kernel that
-# runs 32-bit programs; the probe needs binutils, installed above.
-if tools/runs-i386.sh >/dev/null && ! installed wine32:i386; then
-  if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    if [[ $(id -u) -ne 0 ]]; then
-      echo "wine32:i386 needs the i386 architecture: sudo dpkg --add-architecture i386" >&2
-      exit 1
+# Only a kernel that runs 32-bit programs can use these; the probe needs
+# binutils, installed above. wine32 runs 32-bit Windows programs beside wine64;
+# libc6-dbg holds the symbols of the 32-bit loader that valgrind must have to
+# start a 32-bit program at all.
+if tools/runs-i386.sh >/dev/null; then
+  missing=()
+  for package in wine32:i386 libc6-dbg:i386; do
+    installed "$package" || missing+=("$package")
+  done
+  if ((${#missing[@]} > 0)); then
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+      if [[ $(id -u) -ne 0 ]]; then
+        echo "${missing[*]} need the i386 architecture: sudo dpkg --add-architecture i386" >&2
+        exit 1
+      fi
+      dpkg --add-architecture i386
     fi
-    dpkg --add-architecture i386
+    install_packages "${missing[@]}"
   fi
-  install_packages wine32:i386
 fi
