@@ -50,9 +50,16 @@ def report_pattern(labels, complete=True):
 
 
 def check_report(output, labels, complete=True):
+    """The whole report, byte for byte but for the figures, and each average
+    the sum of its row's trial figures in 32 bits shifted right by three."""
     text = output.decode("latin-1")
     expect(report_pattern(labels, complete).fullmatch(text) is not None,
            f"not the full report ({len(text)} bytes):\n{text[-400:]!r}")
+    figures = [int(figure) for figure in re.findall(r"^-?[0-9]+", text, re.MULTILINE)]
+    trials, averages = figures[:8 * len(labels)], figures[8 * len(labels):]
+    for row, label in enumerate(labels):
+        expected = (sum(trials[row::len(labels)]) & 0xFFFFFFFF) >> 3
+        expect(averages[row] == expected, f"average {label} is {averages[row]}, expected {expected}")
 
 
 def default_signals():
@@ -74,6 +81,12 @@ def run(args, timeout, **popen):
     return done.returncode, done.stdout, done.stderr
 
 
+def run_program(opts, **popen):
+    """run() for the program as the options start it: directly, or through a
+    loader such as wine (opts.command, opts.env)."""
+    return run(opts.command, opts.timeout, env=opts.env, **popen)
+
+
 def expect_clean_end(code, stderr):
     expect(code == 0, f"exit code {code}, not 0; standard error:\n{stderr[-2000:].decode(errors='replace')}")
     expect(stderr == b"", f"wrote to standard error: {stderr[-2000:]!r}")
@@ -82,7 +95,7 @@ def expect_clean_end(code, stderr):
 # --- the cases --------------------------------------------------------------
 
 def stdin_devnull(opts):
-    code, out, err = run([opts.program], opts.timeout)
+    code, out, err = run_program(opts)
     expect_clean_end(code, err)
     check_report(out, opts.labels)
 
@@ -93,7 +106,7 @@ def stdin_pipe_with_bytes(opts):
     read_end, write_end = os.pipe()
     try:
         os.write(write_end, b"xyz")
-        code, out, err = run([opts.program], opts.timeout, stdin=read_end)
+        code, out, err = run_program(opts, stdin=read_end)
         expect_clean_end(code, err)
         check_report(out, opts.labels)
         os.set_blocking(read_end, False)
@@ -105,21 +118,21 @@ def stdin_pipe_with_bytes(opts):
 
 
 def stdin_closed(opts):
-    code, out, err = run([opts.program], opts.timeout, stdin=None,
-                         preexec_fn=lambda: (default_signals(), os.close(0)))
+    code, out, err = run_program(opts, stdin=None,
+                                 preexec_fn=lambda: (default_signals(), os.close(0)))
     expect_clean_end(code, err)
     check_report(out, opts.labels)
 
 
 def stdout_closed(opts):
-    code, _, err = run([opts.program], opts.timeout, stdout=None,
-                       preexec_fn=lambda: (default_signals(), os.close(1)))
+    code, _, err = run_program(opts, stdout=None,
+                               preexec_fn=lambda: (default_signals(), os.close(1)))
     expect_clean_end(code, err)
 
 
 def stdout_pipe_closed_early(opts):
-    proc = subprocess.Popen([opts.program], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                            stderr=subprocess.PIPE, preexec_fn=default_signals)
+    proc = subprocess.Popen(opts.command, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=opts.env, preexec_fn=default_signals)
     try:
         got = b""
         deadline = time.monotonic() + opts.timeout
@@ -498,6 +511,7 @@ def main():
     opts = parser.parse_args()
     # Some cases run the program in a directory of its own.
     opts.program = os.path.abspath(opts.program)
+    opts.command, opts.env = [opts.program], None
     opts.labels = ["msvcrt strstr" if name == "strstr" else name
                    for name in opts.contestants.split(",")]
     try:

@@ -25,7 +25,6 @@ usage: wine_e2e.py --loader WINE --wineserver WINESERVER --prefix DIR
 import argparse
 import os
 import pty
-import re
 import select
 import shutil
 import subprocess
@@ -33,51 +32,16 @@ import sys
 import tempfile
 import time
 
-SKIP = 77
+# The program's no-console cases are the native program's, started through wine.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import hostile_env  # noqa: E402
+from hostile_env import SKIP, Failure, check_report, expect, expect_clean_end  # noqa: E402
+
 # The report's rows, in table order.
 ROWS = ["msvcrt strstr", "finstr", "Wordsweep"]
-SEPARATOR = b"-" * 22 + b"\r\n"
-PROMPT = b"Press any key to continue ..."
+PROMPT = hostile_env.PROMPT.encode()
 SETUP_SECONDS = 300  # a fresh prefix takes a while to set up
 QUIET_SECONDS = 1.5
-
-
-class Failure(Exception):
-    pass
-
-
-def expect(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def report_pattern(complete):
-    """The report up to the prompt; `complete` adds the CR LF after the key."""
-    trial = b"".join(rb"(-?[0-9]+) timing " + re.escape(r.encode()) + rb"\r\n" for r in ROWS)
-    averages = b"".join(rb"(-?[0-9]+) average " + re.escape(r.encode()) + rb"\r\n"
-                        for r in ROWS)
-    return re.compile(trial * 8 + re.escape(SEPARATOR) + averages + re.escape(SEPARATOR) +
-                      re.escape(PROMPT) + (rb"\r\n" if complete else b""), re.DOTALL)
-
-
-def average(figures):
-    """The sum in 32 bits shifted right by three, read back as signed."""
-    value = (sum(figures) & 0xFFFFFFFF) >> 3
-    return value - (1 << 32) if value >= 1 << 31 else value
-
-
-def check_report(output, complete=True):
-    """The whole report, byte for byte but for the figures, and each average
-    the shifted sum of its row's trial figures."""
-    match = report_pattern(complete).fullmatch(output)
-    expect(match is not None, f"not the whole report ({len(output)} bytes):\n{output!r}")
-    figures = [int(g) for g in match.groups()]
-    trials, averages = figures[:8 * len(ROWS)], figures[8 * len(ROWS):]
-    for index, row in enumerate(ROWS):
-        expected = average(trials[index::len(ROWS)])
-        expect(averages[index] == expected,
-               f"average {row} is {averages[index]}, expected {expected}")
-    return match
 
 
 def windows_path(path):
@@ -89,24 +53,6 @@ def wine_environment(args):
     env.update(WINEPREFIX=os.path.abspath(args.prefix), WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=")
     return env
-
-
-def run_alone(args, **popen):
-    """The program with no console; returns (exit code, stdout bytes or None,
-    stderr bytes). It must end on its own within the time-out."""
-    popen.setdefault("stdin", subprocess.DEVNULL)
-    popen.setdefault("stdout", subprocess.PIPE)
-    try:
-        done = subprocess.run([args.loader, windows_path(args.program)], stderr=subprocess.PIPE,
-                              env=wine_environment(args), timeout=args.timeout, **popen)
-    except subprocess.TimeoutExpired:
-        raise Failure(f"still running after {args.timeout} s: it waits for a key that cannot come")
-    return done.returncode, done.stdout, done.stderr
-
-
-def expect_exit_zero(code, stderr):
-    expect(code == 0, f"exit code {code}, expected 0; standard error:\n"
-                      f"{stderr[-2000:].decode(errors='replace')}")
 
 
 # --- the cases --------------------------------------------------------------
@@ -125,79 +71,28 @@ def setup(args):
     expect(os.path.isdir(os.path.join(args.prefix, "drive_c")), "wineboot made no prefix")
 
 
+def program_options(args):
+    """What hostile_env's cases need to start the program through wine."""
+    return argparse.Namespace(command=[args.loader, windows_path(args.program)],
+                              env=wine_environment(args), timeout=args.timeout, labels=ROWS)
+
+
+def shared_case(name):
+    return lambda args: hostile_env.CASES[name](program_options(args))
+
+
 def cleanup(args):
     subprocess.run([args.wineserver, "-k"], env=wine_environment(args), check=False,
                    stderr=subprocess.DEVNULL)
     shutil.rmtree(args.prefix, ignore_errors=True)
 
 
-def stdin_devnull(args):
-    code, out, err = run_alone(args)
-    expect_exit_zero(code, err)
-    check_report(out)
-
-
-def stdin_pipe_with_bytes(args):
-    # The writer stays open, so only a waiting byte can end the wait, and the
-    # program must take exactly that one byte.
-    read_end, write_end = os.pipe()
-    try:
-        os.write(write_end, b"xyz")
-        code, out, err = run_alone(args, stdin=read_end)
-        expect_exit_zero(code, err)
-        check_report(out)
-        os.set_blocking(read_end, False)
-        left = os.read(read_end, 16)
-        expect(left == b"yz", f"the pipe holds {left!r} afterwards, not b'yz'")
-    finally:
-        os.close(read_end)
-        os.close(write_end)
-
-
-def stdin_closed(args):
-    code, out, err = run_alone(args, stdin=None, preexec_fn=lambda: os.close(0))
-    expect_exit_zero(code, err)
-    check_report(out)
-
-
 def stdout_file(args):
     with tempfile.TemporaryFile() as out:
-        code, _, err = run_alone(args, stdout=out)
+        code, _, err = hostile_env.run_program(program_options(args), stdout=out)
         out.seek(0)
-        expect_exit_zero(code, err)
-        check_report(out.read())
-
-
-def stdout_closed(args):
-    code, _, err = run_alone(args, stdout=None, preexec_fn=lambda: os.close(1))
-    expect_exit_zero(code, err)
-
-
-def stdout_pipe_closed_early(args):
-    proc = subprocess.Popen([args.loader, windows_path(args.program)], stdin=subprocess.DEVNULL,
-                            stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                            env=wine_environment(args), start_new_session=True)
-    try:
-        got = b""
-        deadline = time.monotonic() + args.timeout
-        while len(got) < 3:
-            expect(time.monotonic() < deadline, "no output")
-            chunk = os.read(proc.stdout.fileno(), 3 - len(got))
-            expect(chunk != b"", f"output ended after {got!r}")
-            got += chunk
-        # Closed while the program still has the rest of the report to write.
-        expect(proc.poll() is None, "the program ended before the reader closed")
-        proc.stdout.close()
-        try:
-            code = proc.wait(max(1.0, deadline - time.monotonic()))
-        except subprocess.TimeoutExpired:
-            raise Failure(f"still running after {args.timeout} s")
-        expect_exit_zero(code, proc.stderr.read())
-    finally:
-        if proc.poll() is None:
-            os.killpg(proc.pid, 9)
-            proc.wait()
-        proc.stderr.close()
+        expect_clean_end(code, err)
+        check_report(out.read(), ROWS)
 
 
 class ConsoleRun:
@@ -251,7 +146,8 @@ def console(args):
         while not session.out.endswith(PROMPT) and time.monotonic() < deadline:
             if not session.pump(0.5):
                 break
-        report = check_report(session.out, complete=False).group(0)
+        check_report(session.out, ROWS, complete=False)
+        report = session.out
 
         waited = time.monotonic() + QUIET_SECONDS
         while time.monotonic() < waited and session.pump(0.1):
@@ -281,12 +177,10 @@ CASES = {
     "setup": setup,
     "cleanup": cleanup,
     "console": console,
-    "stdin_devnull": stdin_devnull,
-    "stdin_pipe_with_bytes": stdin_pipe_with_bytes,
-    "stdin_closed": stdin_closed,
     "stdout_file": stdout_file,
-    "stdout_closed": stdout_closed,
-    "stdout_pipe_closed_early": stdout_pipe_closed_early,
+    **{name: shared_case(name) for name in ("stdin_devnull", "stdin_pipe_with_bytes",
+                                            "stdin_closed", "stdout_closed",
+                                            "stdout_pipe_closed_early")},
 }
 
 
