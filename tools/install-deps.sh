@@ -15,10 +15,10 @@ install_packages() {
   if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
     echo "installing: $*"
     apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y "$@"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@"
   else
     echo "missing packages: $*" >&2
-    echo "install them with: sudo apt-get install -y $*" >&2
+    echo "install them with: sudo apt-get install -y --no-install-recommends $*" >&2
     exit 1
   fi
 }

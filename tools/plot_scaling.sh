@@ -8,9 +8,9 @@ cd "$(dirname "$0")/.."
 if ! command -v gnuplot >/dev/null; then
   if [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null; then
     apt-get update
-    DEBIAN_FRONTEND=noninteractive apt-get install -y gnuplot-nox
+    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends gnuplot-nox
   else
-    echo "gnuplot is missing; install it with: sudo apt-get install -y gnuplot-nox" >&2
+    echo "gnuplot is missing; install it with: sudo apt-get install -y --no-install-recommends gnuplot-nox" >&2
     exit 1
   fi
 fi
