@@ -21,16 +21,4 @@ struct TestData {
 
 extern TestData test_data;
 
-// The pass counter is read and written on every timed pass. Next to the
-// strings its in-flight store would collide with a contestant's wide loads
-// (failed store forwarding, or 4 KiB aliasing with the same page offset) and
-// the stall would be counted as the call's cost, so it lives on a page of its
-// own at an offset far from the strings'.
-struct PassCounterPage {
-  char gap[2048];
-  volatile std::uint32_t passes;
-};
-
-extern PassCounterPage pass_counter_page;
-
 #endif  // STRCYCLES_DRIVER_TEST_DATA_H_

@@ -3,13 +3,16 @@
 
 For every MeasureCallCycles instantiation: two loops, the empty one without
 any call and the timed one with exactly one call per pass, to its contestant;
-both step the pass counter in memory; fences and counter reads in the order
-fence, read, store L, fence, loop, fence, read (twice); nothing else called
-between the first and the last counter read; loop heads on 16-byte
-boundaries. For the search routines: every loop head on a 16-byte boundary.
+in both the pass counter is a register stepped by one and tested, set from
+the loop count before the loop; the empty loop touches no memory and the
+timed loop reads no memory it writes; fences, counter reads and the
+counter's setting in the order fence, read, set L, fence, loop, fence, read
+(twice); nothing else called between the first and the last counter read;
+loop heads on 16-byte boundaries. For the search routines: every loop head on
+a 16-byte boundary.
 
 usage: machine_code_check.py OBJDUMP PROGRAM --contestants strstr,finstr,...
-       [--routines finstr,Wordsweep]
+       [--routines finstr,Wordsweep] [--expect-failure REGEX]
 """
 import argparse
 import re
@@ -26,6 +29,7 @@ IMMEDIATE = re.compile(r"^\$(-?0x[0-9a-f]+|-?[0-9]+)$")
 THUNK = re.compile(r"<__x86\.get_pc_thunk\.([a-z]+)>")
 STDCALL = re.compile(r"@(\d+)(?![\w.])")
 EXPECTED_ORDER = "CRSCLCRCRSCLCR"
+LOOP_COUNT = 1000000
 
 
 def disassemble(objdump, program):
@@ -83,13 +87,6 @@ def symbol_table(objdump, program):
         if m:
             table[m.group(2) + "@got"] = int(m.group(1), 16)
     return table
-
-
-def symbol_address(table, program, name):
-    for symbol, address in table.items():
-        if symbol.lstrip("_") == name:
-            return address
-    raise SystemExit(f"no symbol {name} in {program}")
 
 
 # Where a memory operand points. Position-independent i386 code names static
@@ -246,10 +243,10 @@ def step(insn, state, next_address, image):
         if thunk and next_address is not None:  # it returns its own return address
             after[REGISTERS["e" + thunk.group(1)][0]] = next_address
         if image["stdcall"]:  # the callee pops what its name says; unnamed, who knows
-            slot = memory_address(insn[2].lstrip("*"), state) if "*" in insn[2] else None
-            callee = insn[2] + " " + " ".join(image["names"].get(slot, []))
-            popped = STDCALL.search(callee)
-            if popped or "*" in insn[2]:
+            slot = memory_address(insn[2].lstrip("*"), state) if insn[2].startswith("*") else None
+            slot_names = image["names"].get(slot, [])
+            popped = STDCALL.search(insn[2] + " " + " ".join(slot_names))
+            if popped or (insn[2].startswith("*") and not slot_names):
                 move_sp(None if sp is None or not popped else sp + int(popped.group(1)))
         return after
     if base == "push":
@@ -366,19 +363,140 @@ def operands_of(insn):
     return parts
 
 
-def touches(insn, counter, state):
-    """(reads, writes) of the counter by one instruction."""
+def writes_family(insn, family, image):
+    """Whether one instruction may change a register family."""
+    mnemonic, ops = insn[1], operands_of(insn)
+    base = base_mnemonic(mnemonic)
+    if mnemonic.startswith("call"):
+        return family in image["clobbers"]
+    if family in IMPLICIT_WRITES.get(base, "").split():
+        return True
+    if not ops or base in NO_WRITE or mnemonic.startswith(("j", "ret", "push")):
+        return False
+    if is_padding(insn):
+        return False
+    targets = ops if base == "xchg" else ops[-1:]
+    return any(register(op) and register(op)[0] == family for op in targets)
+
+
+PADDING = re.compile(r"^(?:0x0)?\((%[a-z0-9]+)(?:,%[er]iz,1)?\)$")
+
+
+def is_padding(insn):
+    """lea 0x0(%esi,%eiz,1),%esi and the like: a long nop."""
     ops = operands_of(insn)
-    hits = [i for i, op in enumerate(ops) if memory_address(op, state) == counter]
-    if not hits:
-        return False, False
-    mnemonic = insn[1]
+    if base_mnemonic(insn[1]) != "lea" or len(ops) != 2:
+        return False
+    m = PADDING.match(ops[0])
+    return m is not None and m.group(1) == ops[1]
+
+
+# Instructions that leave the flags as they were.
+FLAGS_KEPT = ("mov", "lea", "push", "pop", "nop", "xchg", "set", "cmov", "endbr")
+
+
+def counter_step(insns, start, end):
+    """The register family the loop's back edge tests, when the last
+    instruction to set the flags before it steps that register down by one."""
+    if insns[end][1] not in ("jne", "jnz"):
+        return None
+    for insn in reversed(insns[start:end]):
+        if insn[1].startswith(FLAGS_KEPT):
+            continue
+        ops = operands_of(insn)
+        base = base_mnemonic(insn[1])
+        reg = register(ops[-1]) if ops else None
+        if reg is None or reg[1] < 32:
+            return None
+        if base == "dec" and len(ops) == 1:
+            return reg[0]
+        if base in ("sub", "add") and len(ops) == 2 and IMMEDIATE.match(ops[0]):
+            step = number(IMMEDIATE.match(ops[0]).group(1)) % (1 << reg[1])
+            if step == (1 if base == "sub" else (1 << reg[1]) - 1):
+                return reg[0]
+        return None
+    return None
+
+
+def is_memory(operand):
+    operand = operand.split("#")[0].strip().lstrip("*")
+    if not operand or operand.startswith("$"):
+        return False
+    return not operand.startswith("%") or ":" in operand
+
+
+def memory_accesses(insn, state, word):
+    """(where, "r" or "w") for each memory access an instruction makes of its
+    own, where is a resolved location or the operand's text. A call's own
+    return address and its callee's accesses are not the loop's."""
+    mnemonic, ops = insn[1], operands_of(insn)
+    base = base_mnemonic(mnemonic)
+    if base in ("lea", "nop") or mnemonic.startswith(("nop", "endbr", "prefetch")):
+        return []
+
+    def where(operand):
+        return locate(operand, state) or ("operand", operand.split("#")[0].strip())
+
+    found = []
+    sp = state.get(("stack", "sp"))
+    if base in ("push", "pop"):
+        slot = ("stack", sp - word) if base == "push" and sp is not None else \
+            ("stack", sp) if sp is not None else ("operand", "the stack top")
+        found.append((slot, "w" if base == "push" else "r"))
+        found += [(where(op), "r" if base == "push" else "w") for op in ops if is_memory(op)]
+        return found
+    if mnemonic.startswith(("call", "j")):  # only an indirect one reads its slot
+        return [(where(op.lstrip("*")), "r") for op in ops if op.startswith("*") and is_memory(op)]
+    memory = [i for i, op in enumerate(ops) if is_memory(op)]
+    if not memory:
+        return found
+    if base in NO_WRITE:
+        return [(where(ops[i]), "r") for i in memory]
     last = len(ops) - 1
-    if mnemonic.startswith("mov"):
-        return hits[0] != last, hits[0] == last
-    if mnemonic.startswith(("cmp", "test")):
-        return True, False
-    return True, last in hits  # read-modify-write: sub, dec, add
+    for i in memory:
+        if i != last:
+            found.append((where(ops[i]), "r"))
+        elif base.startswith("mov") or mnemonic.startswith(("mov", "set")):
+            found.append((where(ops[i]), "w"))
+        else:  # read-modify-write
+            found += [(where(ops[i]), "r"), (where(ops[i]), "w")]
+    return found
+
+
+def loop_count_cell(insns, states):
+    """Where the measurement stores its loop count L."""
+    for insn, state in zip(insns, states):
+        ops = operands_of(insn)
+        if (base_mnemonic(insn[1]) == "mov" and len(ops) == 2 and IMMEDIATE.match(ops[0])
+                and number(IMMEDIATE.match(ops[0]).group(1)) == LOOP_COUNT and is_memory(ops[1])):
+            return locate(ops[1], state)
+    return None
+
+
+def counter_setting(insns, states, loop_start, family, cell, image):
+    """Index of the instruction that gives the counter its value for the loop
+    at loop_start: the last write of the family before it, followed back
+    through register copies to a load of L or the immediate L. None when the
+    value comes from anywhere else."""
+    index = loop_start - 1
+    while index >= 0:
+        insn = insns[index]
+        if writes_family(insn, family, image):
+            ops = operands_of(insn)
+            if base_mnemonic(insn[1]) != "mov" or len(ops) != 2:
+                return None
+            m = IMMEDIATE.match(ops[0])
+            if m:
+                return index if number(m.group(1)) == LOOP_COUNT else None
+            source = register(ops[0])
+            if source:
+                family = source[0]
+            elif cell is not None and locate(ops[0], states[index]) == cell:
+                return index
+            else:
+                return None
+        index -= 1
+    return None
 
 
 def jump_target(insn):
@@ -403,18 +521,42 @@ def names(call, name):
                      call[2]) is not None
 
 
-def unresolved(insns, states):
-    """Memory operands based on a register that holds no known address."""
-    found = []
-    for insn, state in zip(insns, states):
-        for op in operands_of(insn):
-            m = BASED.match(op)
-            if m and register(m.group(2) or "") and locate(op, state) is None and op not in found:
-                found.append(op)
-    return found
+def describe(where):
+    kind, value = where
+    if kind == "abs":
+        return f"{value:#x}"
+    if kind == "stack":
+        return f"the stack slot at entry{value:+#x}"
+    return value
 
 
-def check_measurement(fn, insns, counter, contestants, symbols, image, problems):
+def check_loop(fn, kind, insns, states, start, end, image, problems):
+    """The loop's counter register, or None; problems go to the list."""
+    family = counter_step(insns, start, end)
+    if family is None:
+        problems.append(f"{fn}: the {kind} loop's back edge does not test a register stepped"
+                        " down by one")
+    else:
+        others = [insn for insn in insns[start:end + 1] if writes_family(insn, family, image)]
+        if len(others) != 1:
+            problems.append(f"{fn}: the {kind} loop's counter register is written"
+                            f" {len(others)} times a pass, expected only by its step: "
+                            + "; ".join(f"{i[1]} {i[2]}" for i in others))
+    accesses = [(access, insn) for insn, state in zip(insns[start:end + 1], states[start:end + 1])
+                for access in memory_accesses(insn, state, image["word"])]
+    if kind == "empty":
+        for (where, how), insn in accesses:
+            problems.append(f"{fn}: the empty loop {'reads' if how == 'r' else 'writes'}"
+                            f" memory at {describe(where)} ({insn[1]} {insn[2]})")
+    else:
+        written = {where for (where, how), _ in accesses if how == "w"}
+        for where in sorted({where for (where, how), _ in accesses if how == "r"} & written,
+                            key=str):
+            problems.append(f"{fn}: the timed loop reads and writes memory at {describe(where)}")
+    return family
+
+
+def check_measurement(fn, insns, contestants, symbols, image, problems):
     states = known_states(insns, image)
     found = loops(insns)
     if len(found) != 2:
@@ -424,15 +566,19 @@ def check_measurement(fn, insns, counter, contestants, symbols, image, problems)
     for kind, head in (("empty", empty_head), ("timed", timed_head)):
         if head % 16:
             problems.append(f"{fn}: {kind} loop head {head:#x} is not on a 16-byte boundary")
+    cell = loop_count_cell(insns, states)
+    if cell is None:
+        problems.append(f"{fn}: the loop count {LOOP_COUNT} is never stored")
+    settings = []
     for kind, start, end in (("empty", empty_start, empty_end),
                              ("timed", timed_start, timed_end)):
-        body, known = insns[start:end + 1], states[start:end + 1]
-        reads = any(touches(i, counter, s)[0] for i, s in zip(body, known))
-        writes = any(touches(i, counter, s)[1] for i, s in zip(body, known))
-        if not (reads and writes):
-            unknown = unresolved(body, known)
-            problems.append(f"{fn}: the {kind} loop does not step the pass counter in memory"
-                            + (f" (no address known for {', '.join(unknown)})" if unknown else ""))
+        family = check_loop(fn, kind, insns, states, start, end, image, problems)
+        if family is not None:
+            setting = counter_setting(insns, states, start, family, cell, image)
+            if setting is None:
+                problems.append(f"{fn}: the {kind} loop's counter is not set from the loop count")
+            else:
+                settings.append(setting)
     if any(i[1].startswith("call") for i in insns[empty_start:empty_end + 1]):
         problems.append(f"{fn}: the empty loop makes a call")
     calls = [(i, x) for i, x in enumerate(insns[timed_start:timed_end + 1], timed_start)
@@ -460,10 +606,10 @@ def check_measurement(fn, insns, counter, contestants, symbols, image, problems)
             order += "C"
         elif insn[1] == "rdtsc":
             order += "R"
-        elif touches(insn, counter, states[index])[1]:
+        elif index in settings:
             order += "S"
     if order != EXPECTED_ORDER:
-        problems.append(f"{fn}: fences (C), counter reads (R), counter stores (S) and loops (L)"
+        problems.append(f"{fn}: fences (C), counter reads (R), counter settings (S) and loops (L)"
                         f" run as {order}, expected {EXPECTED_ORDER}")
     reads = [i for i, x in enumerate(insns) if x[1] == "rdtsc"]
     if reads:
@@ -480,18 +626,20 @@ def main():
     parser.add_argument("program")
     parser.add_argument("--contestants", required=True)
     parser.add_argument("--routines", default="")
+    # A build with a fault planted on purpose: it must fail, with a problem
+    # that matches, and that is the check passing.
+    parser.add_argument("--expect-failure", metavar="REGEX")
     args = parser.parse_args()
     contestants = args.contestants.split(",")
     functions = disassemble(args.objdump, args.program)
     symbols = symbol_table(args.objdump, args.program)
-    counter = symbol_address(symbols, args.program, "pass_counter_page") + 2048
     image = machine(file_format(args.objdump, args.program), symbols)
     problems = []
 
     measured = []
     for fn, insns in functions.items():
         if "MeasureCallCycles<" in fn and insns:
-            measured.append(check_measurement(fn, insns, counter, contestants, symbols, image,
+            measured.append(check_measurement(fn, insns, contestants, symbols, image,
                                               problems))
     if sorted(filter(None, measured)) != sorted(contestants) or len(measured) != len(contestants):
         problems.append(f"timed contestants {measured}, expected one loop each for {contestants}")
@@ -506,6 +654,14 @@ def main():
                 if head % 16:
                     problems.append(f"{routine}: loop head {head:#x} is not on a 16-byte boundary")
 
+    if args.expect_failure is not None:
+        for problem in problems:
+            print("found:", problem)
+        if any(re.search(args.expect_failure, problem) for problem in problems):
+            print(f"planted fault caught: {args.expect_failure}")
+            return 0
+        print(f"FAIL: the planted fault was not caught: no problem matches {args.expect_failure}")
+        return 1
     for problem in problems:
         print("FAIL:", problem)
     if problems:
