@@ -2,7 +2,8 @@
 // haystacks from 16 bytes to 64 KiB with the needle at the end, and the inputs
 // each design handles worst. Besides time, every case reports cycles at the
 // time-stamp counter's rate, the unit of the program's own report, so the two
-// can be compared; that rate is measured once at start.
+// can be compared; that rate is measured once at start. Then the program's
+// own measurement of the fixed task beside the suite's (bench/agreement.h).
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "bench/agreement.h"
 #include "driver/cycle_clock.h"
 #include "search/finstr.h"
 #include "search/wordsweep.h"
@@ -35,22 +37,25 @@ double MeasureTimeStampCounterRate() {
   return static_cast<double>(ticks) / elapsed.count();
 }
 
-// The machine's name for the report, as the kernel gives it.
-std::string CpuModel() {
+// One field of the first processor in /proc/cpuinfo ("vendor_id", "model
+// name", "cpu family", "model"), as the kernel gives it.
+std::string CpuInfo(const char* field) {
   std::FILE* cpuinfo = std::fopen("/proc/cpuinfo", "r");
   if (cpuinfo == nullptr) return "unknown";
   char line[256];
-  std::string model = "unknown";
+  std::string value = "unknown";
+  const std::size_t length = std::strlen(field);
   while (std::fgets(line, sizeof line, cpuinfo) != nullptr) {
-    if (std::strncmp(line, "model name", 10) != 0) continue;
+    if (std::strncmp(line, field, length) != 0 || (line[length] != ' ' && line[length] != '\t'))
+      continue;
     const char* colon = std::strchr(line, ':');
     if (colon == nullptr) continue;
-    model = colon + 1 + (colon[1] == ' ');
-    if (!model.empty() && model.back() == '\n') model.pop_back();
+    value = colon + 1 + (colon[1] == ' ');
+    if (!value.empty() && value.back() == '\n') value.pop_back();
     break;
   }
   std::fclose(cpuinfo);
-  return model;
+  return value;
 }
 
 // The program's static block: the needle right behind the haystack's
@@ -206,8 +211,10 @@ void DenseFirstByteCase(benchmark::State& state) {
   TimeCalls<R>(state, LayOut(kAdversarialLength, "i", kNeedle, true), true);
 }
 
+// `row` is the routine's row in the program's contestant table, or -1.
 template <Routine R>
-void RegisterRoutine(const std::string& name, bool searches) {
+void RegisterRoutine(const std::string& name, int row) {
+  const bool searches = row >= 0;
   if (searches) {
     // Short repetitions, so that the median passes over the ones another
     // process interrupted.
@@ -216,6 +223,8 @@ void RegisterRoutine(const std::string& name, bool searches) {
         ->MinTime(0.05)
         ->Repetitions(9)
         ->DisplayAggregatesOnly(true);
+    // The program's own figure for the same call, taken right after.
+    agreement::RegisterReportCase(row, name, tsc_hz);
   }
   benchmark::RegisterBenchmark(("scaling/" + name).c_str(), ScalingCase<R>)
       ->UseRealTime()
@@ -233,11 +242,14 @@ void RegisterRoutine(const std::string& name, bool searches) {
 }
 
 // Prints the counters without the "/s" the console gives rates: cycles and
-// bytes per cycle are rates only in how Google Benchmark computes them.
+// bytes per cycle are rates only in how Google Benchmark computes them. It
+// also collects the figures the agreement rows need, and prints those rows
+// last.
 class PlainCounterConsole : public benchmark::ConsoleReporter {
  public:
   using ConsoleReporter::ConsoleReporter;
   void ReportRuns(const std::vector<Run>& runs) override {
+    agreement::Collect(runs);
     std::vector<Run> plain = runs;
     for (Run& run : plain) {
       for (auto& counter : run.counters) {
@@ -247,11 +259,36 @@ class PlainCounterConsole : public benchmark::ConsoleReporter {
     }
     ConsoleReporter::ReportRuns(plain);
   }
+  void Finalize() override {
+    ConsoleReporter::ReportRuns(agreement::Rows());
+    ConsoleReporter::Finalize();
+  }
 };
+
+// The JSON file with the agreement rows at its end. The console sees every
+// aggregate first, so the rows are complete by then.
+class AgreementJson : public benchmark::JSONReporter {
+ public:
+  void Finalize() override {
+    JSONReporter::ReportRuns(agreement::Rows());
+    JSONReporter::Finalize();
+  }
+};
+
+bool WritesJsonFile(int argc, char** argv) {
+  bool out = false, json = true;
+  for (int i = 1; i < argc; ++i) {
+    out = out || std::strncmp(argv[i], "--benchmark_out=", 16) == 0;
+    if (std::strncmp(argv[i], "--benchmark_out_format=", 23) == 0)
+      json = std::strcmp(argv[i] + 23, "json") == 0;
+  }
+  return out && json;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  const bool json_file = WritesJsonFile(argc, argv);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
@@ -259,20 +296,24 @@ int main(int argc, char** argv) {
   char rate[32];
   std::snprintf(rate, sizeof rate, "%.4f", tsc_hz * 1e-9);
   benchmark::AddCustomContext("tsc_ghz", rate);
-  benchmark::AddCustomContext("cpu_model", CpuModel());
+  benchmark::AddCustomContext("cpu_model", CpuInfo("model name"));
+  benchmark::AddCustomContext("cpu_vendor", CpuInfo("vendor_id"));
+  benchmark::AddCustomContext("cpu_family_model", CpuInfo("cpu family") + "/" + CpuInfo("model"));
 
-  RegisterRoutine<Routine::kStrstr>("strstr", true);
-  RegisterRoutine<Routine::kFinstr>("finstr", true);
-  RegisterRoutine<Routine::kWordsweep>("Wordsweep", true);
-  RegisterRoutine<Routine::kMemchr>("memchr", false);
-  RegisterRoutine<Routine::kStrlen>("strlen", false);
+  agreement::RegisterCoreClockCase(tsc_hz);
+  RegisterRoutine<Routine::kStrstr>("strstr", 0);
+  RegisterRoutine<Routine::kFinstr>("finstr", 1);
+  RegisterRoutine<Routine::kWordsweep>("Wordsweep", 2);
+  RegisterRoutine<Routine::kMemchr>("memchr", -1);
+  RegisterRoutine<Routine::kStrlen>("strlen", -1);
 
   // The program measures at raised priority; so does this, when allowed.
   setpriority(PRIO_PROCESS, 0, -10);
 
   PlainCounterConsole console(isatty(STDOUT_FILENO) ? PlainCounterConsole::OO_ColorTabular
                                                     : PlainCounterConsole::OO_Tabular);
-  benchmark::RunSpecifiedBenchmarks(&console);
+  AgreementJson file;
+  benchmark::RunSpecifiedBenchmarks(&console, json_file ? &file : nullptr);
   benchmark::Shutdown();
   return wrong_answer ? 1 : 0;
 }

@@ -1,5 +1,7 @@
 // The contestant table and the process entry. Built without builtins, so the
 // compiler cannot fold or inline the C library's strstr: every pass calls it.
+#include "driver/contestants.h"
+
 #include "driver/measure.h"
 #include "driver/report.h"
 #include "driver/runtime_strstr.h"
@@ -32,18 +34,15 @@ STRCYCLES_WORD_PADDED_TEXT(kAverageFinstr, " average finstr\r\n");
 STRCYCLES_WORD_PADDED_TEXT(kTimingWordsweep, " timing Wordsweep\r\n");
 STRCYCLES_WORD_PADDED_TEXT(kAverageWordsweep, " average Wordsweep\r\n");
 
-constexpr Contestant kContestants[] = {
+}  // namespace
+
+extern const Contestant kContestants[] = {
     {MeasureCallCycles<CallStrstr>, kTimingStrstr, kAverageStrstr},
     {MeasureCallCycles<CallFinstr>, kTimingFinstr, kAverageFinstr},
     {MeasureCallCycles<CallWordsweep>, kTimingWordsweep, kAverageWordsweep},
 };
 
-static_assert(sizeof kContestants / sizeof kContestants[0] <= kContestantCount,
-              "every row needs its running sum in the test data");
-
-}  // namespace
-
 extern "C" void RunBenchmark() {
-  RunReport(kContestants, test_data.sums, sizeof kContestants / sizeof kContestants[0]);
+  RunReport(kContestants, test_data.sums, kContestantCount);
   platform::EndProcess(0);
 }

@@ -1,0 +1,187 @@
+#include "bench/agreement.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
+#include "driver/contestants.h"
+#include "driver/cycle_clock.h"
+#include "driver/measure.h"
+#include "driver/runtime_strstr.h"
+#include "search/finstr.h"
+#include "search/wordsweep.h"
+
+namespace agreement {
+namespace {
+
+using benchmark::BenchmarkReporter;
+using benchmark::Counter;
+
+// Each report/<name> case runs this many measurements, a trial each. The
+// report's own eight would leave a low percentile to one or two of them.
+constexpr int kReportTrials = 25;
+// A figure agrees with the suite's when it is this close, in ticks or as a
+// share of the suite's figure, whichever allows more.
+constexpr double kAgreeTicks = 2;
+constexpr double kAgreeShare = 0.12;
+// Calls per pass of the batch timing, as written out in its loop.
+constexpr std::uint32_t kBatch = 8;
+// Additions per pass of the core-clock chain.
+constexpr int kChainAdds = 1000;
+
+double tsc_hz;
+
+struct Figures {
+  double bench = NAN;  // Google Benchmark's median, ticks per call
+  double report_low = NAN;
+  double report_median = NAN;
+  double batch_low = NAN;
+};
+std::map<std::string, Figures> figures;
+std::vector<std::string> names;
+double core_ghz = NAN;
+
+double Percentile(std::vector<double> values, double share) {
+  std::sort(values.begin(), values.end());
+  const std::size_t at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
+  return values[at];
+}
+
+// A third way to the same figure, sharing neither protocol: kBatch calls a
+// pass, as many calls as a measurement makes, fenced counter reads around
+// them and nothing subtracted, so a pass's bookkeeping is spread over kBatch
+// calls instead of cancelled.
+template <class Call>
+[[gnu::noinline]] double TicksPerCallInBatches(Call call) {
+  SerializeExecution();
+  const std::uint64_t start = ReadTimeStampCounter();
+  for (std::uint32_t passes = kLoopCount / kBatch; passes != 0; --passes) {
+    call(), call(), call(), call(), call(), call(), call(), call();
+  }
+  SerializeExecution();
+  const std::uint64_t ticks = ReadTimeStampCounter() - start;
+  return static_cast<double>(ticks) / (kLoopCount / kBatch * kBatch);
+}
+
+double BatchTrial(int row) {
+  switch (row) {
+    case 0:
+      return TicksPerCallInBatches(
+          [] { KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle)); });
+    case 1:
+      return TicksPerCallInBatches(
+          [] { KeepResult(finstr(0, test_data.haystack, test_data.needle)); });
+    default:
+      return TicksPerCallInBatches(
+          [] { KeepResult(Wordsweep(test_data.haystack, test_data.needle)); });
+  }
+}
+
+// The report's trials and the batch timing, alternated so that a noisy
+// stretch of the machine falls on both alike.
+void ReportCase(benchmark::State& state, int row) {
+  std::vector<double> trials, batches;
+  for (auto _ : state) {
+    for (int i = 0; i < kReportTrials; ++i) {
+      trials.push_back(kContestants[row].measure());
+      batches.push_back(BatchTrial(row));
+    }
+  }
+  state.counters["report_p20"] = Percentile(trials, 0.2);
+  state.counters["report_median"] = Percentile(trials, 0.5);
+  state.counters["batch_p20"] = Percentile(batches, 0.2);
+  state.counters["trials"] = static_cast<double>(trials.size());
+}
+
+// One register added to itself through another, kChainAdds times: each
+// addition waits for the last, one core clock apiece on every x86. An
+// immediate would not do: some cores (Intel's Golden Cove) fold a chain of
+// small immediate additions at rename and run it many times faster.
+void CoreClockCase(benchmark::State& state) {
+  std::uint64_t sum = 0;
+  const std::uint64_t one = 1;
+  for (auto _ : state) {
+    asm volatile(".rept %c2\n\tadd %1, %0\n\t.endr" : "+r"(sum) : "r"(one), "i"(kChainAdds));
+  }
+  state.counters["core_ghz"] = Counter(kChainAdds * 1e-9, Counter::kIsIterationInvariantRate);
+  state.counters["core_clocks_per_tick"] =
+      Counter(kChainAdds / tsc_hz, Counter::kIsIterationInvariantRate);
+}
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+void RegisterReportCase(int row, const std::string& name, double rate) {
+  tsc_hz = rate;
+  names.push_back(name);
+  benchmark::RegisterBenchmark(("report/" + name).c_str(), [row](benchmark::State& state) {
+    ReportCase(state, row);
+  })->Iterations(1);
+}
+
+void RegisterCoreClockCase(double rate) {
+  tsc_hz = rate;
+  benchmark::RegisterBenchmark("clock/core", CoreClockCase)
+      ->UseRealTime()
+      ->MinTime(0.02)
+      ->Repetitions(9)
+      ->DisplayAggregatesOnly(true);
+}
+
+void Collect(const std::vector<BenchmarkReporter::Run>& runs) {
+  for (const BenchmarkReporter::Run& run : runs) {
+    const std::string name = run.run_name.function_name;
+    auto counter = [&run](const char* key) {
+      const auto found = run.counters.find(key);
+      return found == run.counters.end() ? NAN : found->second.value;
+    };
+    for (const std::string& contestant : names) {
+      if (name == "fixed/" + contestant && run.aggregate_name == "median")
+        figures[contestant].bench = counter("cycles");
+      if (name == "report/" + contestant) {
+        figures[contestant].report_low = counter("report_p20");
+        figures[contestant].report_median = counter("report_median");
+        figures[contestant].batch_low = counter("batch_p20");
+      }
+    }
+    if (StartsWith(name, "clock/core") && run.aggregate_name == "median")
+      core_ghz = counter("core_ghz");
+  }
+}
+
+std::vector<BenchmarkReporter::Run> Rows() {
+  std::vector<BenchmarkReporter::Run> rows;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const Figures& f = figures[names[i]];
+    if (std::isnan(f.bench) && std::isnan(f.report_low)) continue;  // filtered out
+    BenchmarkReporter::Run row;
+    row.run_name.function_name = "agreement/" + names[i];
+    row.family_index = -1;
+    row.per_family_instance_index = 0;
+    row.repetitions = 1;
+    row.repetition_index = BenchmarkReporter::Run::no_repetition_index;
+    row.time_unit = benchmark::kNanosecond;
+    // The time columns hold the report's figure as time per call.
+    row.real_accumulated_time = row.cpu_accumulated_time = f.report_low / tsc_hz;
+    const double difference = f.report_low - f.bench;
+    row.counters["report_p20"] = f.report_low;
+    row.counters["report_median"] = f.report_median;
+    row.counters["bench"] = f.bench;
+    row.counters["batch_p20"] = f.batch_low;
+    row.counters["difference"] = difference;
+    row.counters["difference_pct"] = 100 * difference / f.bench;
+    // Core clocks per tick: the same difference in the core's own unit.
+    row.counters["difference_core"] = difference * core_ghz * 1e9 / tsc_hz;
+    const bool agrees = std::fabs(difference) <= std::max(kAgreeTicks, kAgreeShare * f.bench);
+    row.counters["agrees"] = agrees ? 1.0 : 0.0;
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+}  // namespace agreement

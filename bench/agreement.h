@@ -1,0 +1,28 @@
+// The program's own figures beside the suite's: each contestant's
+// MeasureCallCycles run as the report runs it, Google Benchmark's timing of
+// the same call (nothing subtracted), their difference, and the core's clock
+// while measuring, so that ticks can be read as core clocks.
+#ifndef STRCYCLES_BENCH_AGREEMENT_H_
+#define STRCYCLES_BENCH_AGREEMENT_H_
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+namespace agreement {
+
+// Registers report/<name> for each contestant, to run right after the
+// suite's fixed/<name>, and clock/core once. tsc_hz converts ticks to time.
+void RegisterReportCase(int row, const std::string& name, double tsc_hz);
+void RegisterCoreClockCase(double tsc_hz);
+
+// Collects what the agreement rows need from the runs as they are reported.
+void Collect(const std::vector<benchmark::BenchmarkReporter::Run>& runs);
+
+// One row per contestant: agreement/<name>, and whether each agrees.
+std::vector<benchmark::BenchmarkReporter::Run> Rows();
+
+}  // namespace agreement
+
+#endif  // STRCYCLES_BENCH_AGREEMENT_H_
