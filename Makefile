@@ -110,6 +110,18 @@ bench: deps
 	./$(BUILD)/bench/strcycles_bench --benchmark_min_time=$(BENCH_MIN_TIME) \
 	  --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
 
+# The 32-bit programs beside the 64-bit ones on this processor: the Windows
+# pair under wine, the Linux pair natively, alternately, BENCH_HOME_ROUNDS
+# runs each. Where the kernel runs no 32-bit programs it says so instead.
+BENCH_HOME_ROUNDS ?= 5
+.PHONY: bench-home
+bench-home: deps windows native
+	@$(call M32_CONFIGURE,m32,-DSTRCYCLES_TESTS=ON)
+	@cmake --build $(BUILD)/m32 -j $(JOBS) --target strcycles
+	@$(call CMAKE_CONFIGURE,bench,-DSTRCYCLES_TESTS=OFF)
+	@cmake --build $(BUILD)/bench -j $(JOBS) --target strcycles_bench
+	@tools/bench_home.py $(BUILD) --rounds $(BENCH_HOME_ROUNDS) --bench $(BUILD)/bench/strcycles_bench
+
 # docs/scaling.png from the last make bench (running it when there is none).
 plot:
 	test -f $(BUILD)/bench/results.json || $(MAKE) bench
