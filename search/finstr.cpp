@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "search/code_layout.h"
+
 namespace {
 
 using Byte = unsigned char;
@@ -27,18 +29,8 @@ inline bool EitherTestHits(std::uint32_t b, std::uint32_t first) {
 
 }  // namespace
 
-// Every label on a 16-byte boundary. The compiler rotates the unrolled loops,
-// so their back edges land mid-pass where -falign-loops does not reach; with
-// every jump target aligned, each loop head is aligned whatever the block
-// order. The few nops this puts on the straight path measured as nothing.
-#if defined(__GNUC__) && !defined(__clang__)
-#define FINSTR_ALIGNED_LABELS __attribute__((optimize("align-labels=16")))
-#else
-#define FINSTR_ALIGNED_LABELS
-#endif
-
-FINSTR_ALIGNED_LABELS std::uint32_t finstr(std::uint32_t start, const char* source,
-                                           const char* pattern) {
+STRCYCLES_ALIGNED_LABELS std::uint32_t finstr(std::uint32_t start, const char* source,
+                                              const char* pattern) {
   const Byte* const text = reinterpret_cast<const Byte*>(source);
   const Byte* const pat = reinterpret_cast<const Byte*>(pattern);
   const Byte first = pat[0];

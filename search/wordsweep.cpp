@@ -4,10 +4,12 @@
 #include <cstdint>
 #include <cstring>
 
+#include "search/code_layout.h"
+
 namespace {
 
-constexpr std::uint32_t ONES = 0x01010101;
-constexpr std::uint32_t HIGHS = 0x80808080;
+constexpr std::uint32_t kOnes = 0x01010101;
+constexpr std::uint32_t kHighs = 0x80808080;
 
 template <class T>
 inline T Load(const char* p) {
@@ -42,35 +44,29 @@ inline bool Matches(const char* q, const char* pattern, std::size_t n) {
 }
 
 inline bool Flagged(std::uint32_t w) {
-  return (w - ONES) & HIGHS;
+  return (w - kOnes) & kHighs;
 }
 
 inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
-  return ((w - ONES) | ((w ^ C) - ONES)) & HIGHS;
+  return ((w - kOnes) | ((w ^ C) - kOnes)) & kHighs;
 }
 
 }  // namespace
 
 // Layout: a flag leaves the four-word pass to code further on, and the pass
 // steps its pointer only when it goes round again, so a short string's exit
-// needs no correction; every label sits on a 16-byte boundary, so no backward
-// jump can land off one; the pointer is stepped through an empty asm, else the
-// compiler keeps a second copy and moves it every pass. Loop invariants stay
-// where they are used: hoisted, the check's offsets cost a saved register.
-// The routine starts on a 32-byte boundary: the fixed task measured up to 0.8
-// cycles slower at some 16-byte offsets within a 64-byte line, and both
-// 32-byte ones are good.
-#if defined(__GNUC__) && !defined(__clang__)
-#define ALIGNED_JUMP_TARGETS                                                               \
-  __attribute__((optimize("align-jumps=16", "align-labels=16", "no-move-loop-invariants"), \
-                 aligned(32)))
-#else
-#define ALIGNED_JUMP_TARGETS
-#endif
-#define LEAVES(x) __builtin_expect_with_probability((x), 1, 0.05)
-#define ENDS(x) __builtin_expect((x), 0)
+// needs no correction; the pointer is stepped through an empty asm, else the
+// compiler keeps a second copy and moves it every pass. The routine starts on
+// a 32-byte boundary: the fixed task measured up to 0.8 cycles slower at some
+// 16-byte offsets within a 64-byte line, and both 32-byte ones are good.
 
-ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* pattern) {
+// A flagged word is rare in text, and the last of four rarer still: it is
+// the one the sweep goes round again after.
+#define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
+#define LAST_RARELY(x) __builtin_expect((x), 0)
+
+STRCYCLES_ALIGNED_LABELS STRCYCLES_INVARIANTS_IN_PLACE STRCYCLES_ALIGNED_32 const char* Wordsweep(
+    const char* source, const char* pattern) {
   const std::uint32_t c = static_cast<unsigned char>(pattern[0]);
   if (!c) return source;
 
@@ -79,26 +75,26 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
   for (;;) {
     for (;;) {
       ahead = Word(p + 4);
-      if (LEAVES(Flagged(word = w))) break;
+      if (RARELY(Flagged(word = w))) break;
       w = Word(p + 8);
-      if (LEAVES(Flagged(word = ahead))) {
+      if (RARELY(Flagged(word = ahead))) {
         p += 4;
         break;
       }
       ahead = Word(p + 12);
-      if (LEAVES(Flagged(word = w))) {
+      if (RARELY(Flagged(word = w))) {
         p += 8;
         break;
       }
       w = Word(p + 16);
-      if (ENDS(Flagged(word = ahead))) {
+      if (LAST_RARELY(Flagged(word = ahead))) {
         p += 12;
         break;
       }
       p += 16;
       asm("" : "+r"(p));
     }
-    zeros = (word - ONES) & ~word & HIGHS;
+    zeros = (word - kOnes) & ~word & kHighs;
     if (__builtin_expect(zeros != 0, 1)) break;
     p += 4;
     w = Word(p);
@@ -106,26 +102,26 @@ ALIGNED_JUMP_TARGETS const char* Wordsweep(const char* source, const char* patte
   const std::size_t n =
       static_cast<std::size_t>(p - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
 
-  const std::uint32_t C = c * ONES;
+  const std::uint32_t C = c * kOnes;
   const char* s = source;
   std::uint32_t flags;
   w = Word(s);
   for (;;) {
     for (;;) {
       ahead = Word(s + 4);
-      if (LEAVES(flags = Flags(w, C))) break;
+      if (RARELY(flags = Flags(w, C))) break;
       w = Word(s + 8);
-      if (LEAVES(flags = Flags(ahead, C))) {
+      if (RARELY(flags = Flags(ahead, C))) {
         s += 4;
         break;
       }
       ahead = Word(s + 12);
-      if (LEAVES(flags = Flags(w, C))) {
+      if (RARELY(flags = Flags(w, C))) {
         s += 8;
         break;
       }
       w = Word(s + 16);
-      if (ENDS(flags = Flags(ahead, C))) {
+      if (LAST_RARELY(flags = Flags(ahead, C))) {
         s += 12;
         break;
       }

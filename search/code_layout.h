@@ -1,0 +1,22 @@
+// Where the search routines' code goes. Every loop head must start on a
+// 16-byte boundary, and GCC rotates unrolled loops so that their back edges
+// land mid-pass, where -falign-loops does not reach. With every label aligned,
+// each loop head is aligned whatever the block order; the few nops this puts
+// on the straight path measured as nothing.
+#ifndef STRCYCLES_SEARCH_CODE_LAYOUT_H_
+#define STRCYCLES_SEARCH_CODE_LAYOUT_H_
+
+#if defined(__GNUC__) && !defined(__clang__)
+#define STRCYCLES_ALIGNED_LABELS __attribute__((optimize("align-labels=16")))
+// The routine's own start on a 32-byte boundary.
+#define STRCYCLES_ALIGNED_32 __attribute__((aligned(32)))
+// Loop invariants stay where they are used: hoisted, they can cost a
+// callee-saved register, and its push and pop, on every call.
+#define STRCYCLES_INVARIANTS_IN_PLACE __attribute__((optimize("no-move-loop-invariants")))
+#else
+#define STRCYCLES_ALIGNED_LABELS
+#define STRCYCLES_ALIGNED_32
+#define STRCYCLES_INVARIANTS_IN_PLACE
+#endif
+
+#endif  // STRCYCLES_SEARCH_CODE_LAYOUT_H_
