@@ -27,16 +27,20 @@ inline T Differ(const char* q, const char* pattern, std::size_t i) {
   return Load<T>(q + i) ^ Load<T>(pattern + i);
 }
 
-// Compares q[n-1..1] with the pattern's, far end first, several pairs at a
-// time; overlapping pieces keep every read inside those n-1 bytes.
+// The machine's own word: the check compares this many pairs at a time.
+using Piece = std::uintptr_t;
+constexpr std::size_t kPiece = sizeof(Piece);
+
+// Compares q[n-1..1] with the pattern's, far end first, a machine word of
+// pairs at a time; overlapping pieces keep every read inside those n-1 bytes.
 inline bool Matches(const char* q, const char* pattern, std::size_t n) {
-  if (n > 8) {
-    std::size_t k = n - 8;
-    for (; __builtin_expect(k > 8, 0); k -= 8)
-      if (Differ<std::uint64_t>(q, pattern, k)) return false;
-    return !(Differ<std::uint64_t>(q, pattern, k) | Differ<std::uint64_t>(q, pattern, 1));
+  if (n > kPiece) {
+    std::size_t k = n - kPiece;
+    for (; k > kPiece + 1; k -= kPiece)
+      if (Differ<Piece>(q, pattern, k)) return false;
+    return !(Differ<Piece>(q, pattern, k) | Differ<Piece>(q, pattern, 1));
   }
-  if (n > 4)
+  if (kPiece > 4 && n > 4)
     return !(Differ<std::uint32_t>(q, pattern, n - 4) | Differ<std::uint32_t>(q, pattern, 1));
   if (n > 2)
     return !(Differ<std::uint16_t>(q, pattern, n - 2) | Differ<std::uint16_t>(q, pattern, 1));
@@ -65,8 +69,11 @@ inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
 #define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
 #define LAST_RARELY(x) __builtin_expect((x), 0)
 
-STRCYCLES_ALIGNED_LABELS STRCYCLES_INVARIANTS_IN_PLACE STRCYCLES_ALIGNED_32 const char* Wordsweep(
-    const char* source, const char* pattern) {
+#define WORDSWEEP_CODE                                                                 \
+  STRCYCLES_ALIGNED_LABELS STRCYCLES_INVARIANTS_IN_PLACE STRCYCLES_FOR_SEVEN_REGISTERS \
+      STRCYCLES_ALIGNED_32
+
+WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
   const std::uint32_t c = static_cast<unsigned char>(pattern[0]);
   if (!c) return source;
 
