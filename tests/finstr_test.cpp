@@ -8,6 +8,8 @@
 #include <random>
 #include <string>
 
+#include "tests/guarded_text.h"
+
 namespace {
 
 // A heap copy of exactly the text and its terminator, so AddressSanitizer
@@ -61,6 +63,28 @@ TEST(Finstr, TableOfCases) {
   for (const Case& c : kCases) {
     EXPECT_EQ(finstr(c.start, ExactCopy(c.source).get(), ExactCopy(c.pattern).get()), c.expected)
         << c.why;
+  }
+}
+
+// The table again, and candidates cut short by the source's end at every
+// pattern length, with each terminator the last readable byte: a read past
+// either one faults, in every build, the uninstrumented ones too.
+TEST(Finstr, ReadsNothingPastEitherTerminator) {
+  GuardedText source(4096), pattern(4096);
+  for (const Case& c : kCases) {
+    EXPECT_EQ(finstr(c.start, source.Place(c.source, 0), pattern.Place(c.pattern, 0)), c.expected)
+        << c.why;
+  }
+  const std::string letters = "abcdefghijklmnopqrstu";
+  for (std::size_t n = 1; n <= letters.size(); ++n) {
+    const std::string needle = letters.substr(0, n);
+    for (std::size_t cut = 0; cut < n; ++cut) {
+      const std::string text = "zz" + needle.substr(0, cut);
+      EXPECT_EQ(finstr(0, source.Place(text, 0), pattern.Place(needle, 0)), 0u)
+          << "pattern length " << n << ", source ends after " << cut << " of it";
+    }
+    EXPECT_EQ(finstr(0, source.Place("zz" + needle, 0), pattern.Place(needle, 0)), 2u)
+        << "pattern length " << n << " at the source's end";
   }
 }
 

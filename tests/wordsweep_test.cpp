@@ -11,6 +11,7 @@
 #include <string>
 
 #include "driver/test_data.h"
+#include "tests/guarded_text.h"
 
 namespace {
 
@@ -122,6 +123,34 @@ TEST(Wordsweep, OneDifferingByteFailsTheCandidate) {
       PlacedText placed(pattern, 0, 7);
       EXPECT_EQ(Wordsweep(source.start, placed.start), source.start + n);
     }
+  }
+}
+
+// The table and random rounds with exactly the permitted slack readable
+// behind each terminator and nothing after it: a read beyond faults, in every
+// build, the uninstrumented ones too. The slack holds the pattern's own bytes,
+// so a check that went on past the source's end would find them.
+TEST(Wordsweep, ReadsNothingPastItsSlack) {
+  GuardedText source_room(4096), pattern_room(4096);
+  auto search = [&](const std::string& text, const std::string& needle) {
+    const char* source = source_room.Place(text, SourceSlack(needle.size()), needle[0]);
+    const char* pattern = pattern_room.Place(needle, 7, needle[0]);
+    const char* found = Wordsweep(source, pattern);
+    return found == nullptr ? std::ptrdiff_t{-1} : found - source;
+  };
+  for (const Case& test : kCases) {
+    if (test.pattern.empty()) continue;
+    EXPECT_EQ(search(test.source, test.pattern), test.expected) << test.why;
+  }
+  std::mt19937 random(20261209);
+  const std::string alphabet = "ab\x81";
+  for (int round = 0; round < 5000; ++round) {
+    std::string text(random() % 40, 'a'), needle(1 + random() % 20, 'a');
+    for (char& ch : text) ch = alphabet[random() % alphabet.size()];
+    for (char& ch : needle) ch = alphabet[random() % alphabet.size()];
+    const char* expected = Reference(text.c_str(), needle.c_str());
+    ASSERT_EQ(search(text, needle), expected == nullptr ? -1 : expected - text.c_str())
+        << "round " << round;
   }
 }
 
