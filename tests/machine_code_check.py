@@ -507,12 +507,15 @@ def jump_target(insn):
 
 
 def loops(insns):
+    """(start, end, head) for each backward jump within the function; a tail
+    jump to a function placed lower down is not a loop."""
     found = []
     for index, insn in enumerate(insns):
         target = jump_target(insn)
         if target is not None and target <= insn[0]:
             start = next((i for i, x in enumerate(insns) if x[0] == target), None)
-            found.append((start, index, target))
+            if start is not None:
+                found.append((start, index, target))
     return found
 
 
