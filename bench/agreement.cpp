@@ -8,10 +8,8 @@
 
 #include "driver/contestants.h"
 #include "driver/cycle_clock.h"
+#include "driver/fixed_calls.h"
 #include "driver/measure.h"
-#include "driver/runtime_strstr.h"
-#include "search/finstr.h"
-#include "search/wordsweep.h"
 
 namespace agreement {
 namespace {
@@ -53,31 +51,24 @@ double Percentile(std::vector<double> values, double share) {
 // pass, as many calls as a measurement makes, fenced counter reads around
 // them and nothing subtracted, so a pass's bookkeeping is spread over kBatch
 // calls instead of cancelled.
-template <class Call>
-[[gnu::noinline]] double TicksPerCallInBatches(Call call) {
+template <void (*Call)()>
+[[gnu::noinline]] double TicksPerCallInBatches() {
   SerializeExecution();
   const std::uint64_t start = ReadTimeStampCounter();
   for (std::uint32_t passes = kLoopCount / kBatch; passes != 0; --passes) {
-    call(), call(), call(), call(), call(), call(), call(), call();
+    Call(), Call(), Call(), Call(), Call(), Call(), Call(), Call();
   }
   SerializeExecution();
   const std::uint64_t ticks = ReadTimeStampCounter() - start;
   return static_cast<double>(ticks) / (kLoopCount / kBatch * kBatch);
 }
 
-double BatchTrial(int row) {
-  switch (row) {
-    case 0:
-      return TicksPerCallInBatches(
-          [] { KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle)); });
-    case 1:
-      return TicksPerCallInBatches(
-          [] { KeepResult(finstr(0, test_data.haystack, test_data.needle)); });
-    default:
-      return TicksPerCallInBatches(
-          [] { KeepResult(Wordsweep(test_data.haystack, test_data.needle)); });
-  }
-}
+// In the contestant table's order.
+double (*const kBatchTrials[kContestantCount])() = {
+    TicksPerCallInBatches<contestant::CallStrstr>,
+    TicksPerCallInBatches<contestant::CallFinstr>,
+    TicksPerCallInBatches<contestant::CallWordsweep>,
+};
 
 // The report's trials and the batch timing, alternated so that a noisy
 // stretch of the machine falls on both alike.
@@ -86,7 +77,7 @@ void ReportCase(benchmark::State& state, int row) {
   for (auto _ : state) {
     for (int i = 0; i < kReportTrials; ++i) {
       trials.push_back(kContestants[row].measure());
-      batches.push_back(BatchTrial(row));
+      batches.push_back(kBatchTrials[row]());
     }
   }
   state.counters["report_p20"] = Percentile(trials, 0.2);
@@ -108,10 +99,6 @@ void CoreClockCase(benchmark::State& state) {
   state.counters["core_ghz"] = Counter(kChainAdds * 1e-9, Counter::kIsIterationInvariantRate);
   state.counters["core_clocks_per_tick"] =
       Counter(kChainAdds / tsc_hz, Counter::kIsIterationInvariantRate);
-}
-
-bool StartsWith(const std::string& text, const std::string& prefix) {
-  return text.compare(0, prefix.size(), prefix) == 0;
 }
 
 }  // namespace
@@ -149,8 +136,7 @@ void Collect(const std::vector<BenchmarkReporter::Run>& runs) {
         figures[contestant].batch_low = counter("batch_p20");
       }
     }
-    if (StartsWith(name, "clock/core") && run.aggregate_name == "median")
-      core_ghz = counter("core_ghz");
+    if (name == "clock/core" && run.aggregate_name == "median") core_ghz = counter("core_ghz");
   }
 }
 

@@ -65,18 +65,17 @@ inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
 
 }  // namespace
 
+// A flagged word is rare in text, and the last of four rarer still: it is
+// the one the sweep goes round again after.
+#define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
+#define LAST_RARELY(x) __builtin_expect((x), 0)
+
 // Layout: a flag leaves the four-word pass to code further on, and the pass
 // steps its pointer only when it goes round again, so a short string's exit
 // needs no correction; the pointer is stepped through an empty asm, else the
 // compiler keeps a second copy and moves it every pass. The routine starts on
 // a 32-byte boundary: the fixed task measured up to 0.8 cycles slower at some
 // 16-byte offsets within a 64-byte line, and both 32-byte ones are good.
-
-// A flagged word is rare in text, and the last of four rarer still: it is
-// the one the sweep goes round again after.
-#define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
-#define LAST_RARELY(x) __builtin_expect((x), 0)
-
 #define WORDSWEEP_CODE                                                                 \
   STRCYCLES_ALIGNED_LABELS STRCYCLES_INVARIANTS_IN_PLACE STRCYCLES_FOR_SEVEN_REGISTERS \
       STRCYCLES_ALIGNED_32

@@ -5,11 +5,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "driver/fixed_calls.h"
 #include "driver/measure.h"
-#include "driver/runtime_strstr.h"
 #include "driver/test_data.h"
-#include "search/finstr.h"
-#include "search/wordsweep.h"
 
 namespace {
 
@@ -27,12 +25,8 @@ volatile std::uint32_t memory_passes;
     // Constant arguments: the compiler may answer at build time.
     KeepResult(std::strstr("beware of the ides of march", "ides of march"));
   } else {
-    KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle));
+    contestant::CallStrstr();
   }
-}
-
-[[gnu::always_inline]] inline void CallFinstr() {
-  KeepResult(finstr(0, test_data.haystack, test_data.needle));
 }
 
 // A search the compiler can see into, and so inline.
@@ -46,7 +40,7 @@ volatile std::uint32_t memory_passes;
   if constexpr (Planted("inlined_contestant")) {
     KeepResult(VisibleSearch(test_data.haystack, test_data.needle));
   } else {
-    KeepResult(Wordsweep(test_data.haystack, test_data.needle));
+    contestant::CallWordsweep();
   }
 }
 
@@ -107,7 +101,7 @@ std::int32_t MeasureCallCycles() {
 // Only the machine code matters; the table keeps all three instantiations.
 std::int32_t (*volatile planted_measurements[])() = {
     planted::MeasureCallCycles<CallStrstr>,
-    planted::MeasureCallCycles<CallFinstr>,
+    planted::MeasureCallCycles<contestant::CallFinstr>,
     planted::MeasureCallCycles<CallWordsweep>,
 };
 

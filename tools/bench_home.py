@@ -8,8 +8,8 @@ run's standard input is /dev/null, so each ends on its own. For every row it
 prints, in each build, the 20th percentile of all its trial figures and, in
 brackets, the mean of their lowest 40 % (trial figures are whole ticks; the
 mean resolves less), and the ratio of the 32-bit build's mean to the 64-bit
-one's. Trials of different builds
-alternate, so a noisy stretch of the machine falls on all of them alike.
+one's. Trials of different builds alternate, so a noisy stretch of the machine
+falls on all of them alike.
 
 Where the kernel runs no 32-bit programs it says so and exits 0: emulated
 figures say nothing of the processor.

@@ -1,0 +1,30 @@
+// Each contestant's fixed call, as every timed loop makes it: the two test
+// strings, the result kept alive and never looked at. Inlined into the loop;
+// a file that uses them must be built without builtins, or strstr may be
+// answered at build time.
+#ifndef STRCYCLES_DRIVER_FIXED_CALLS_H_
+#define STRCYCLES_DRIVER_FIXED_CALLS_H_
+
+#include "driver/measure.h"
+#include "driver/runtime_strstr.h"
+#include "driver/test_data.h"
+#include "search/finstr.h"
+#include "search/wordsweep.h"
+
+namespace contestant {
+
+[[gnu::always_inline]] inline void CallStrstr() {
+  KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle));
+}
+
+[[gnu::always_inline]] inline void CallFinstr() {
+  KeepResult(finstr(0, test_data.haystack, test_data.needle));
+}
+
+[[gnu::always_inline]] inline void CallWordsweep() {
+  KeepResult(Wordsweep(test_data.haystack, test_data.needle));
+}
+
+}  // namespace contestant
+
+#endif  // STRCYCLES_DRIVER_FIXED_CALLS_H_
