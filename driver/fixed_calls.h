@@ -13,15 +13,20 @@
 
 namespace contestant {
 
-[[gnu::always_inline]] inline void CallStrstr() {
+// Internal linkage, so that a measurement instantiated on one stays a
+// function of its own file, placed with that file's code. With external
+// linkage the Windows linkers move such instantiations to sections after all
+// other code; every routine's address shifts, and this core's figures move
+// with placement (win64 finstr by a tick).
+[[gnu::always_inline]] static inline void CallStrstr() {
   KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle));
 }
 
-[[gnu::always_inline]] inline void CallFinstr() {
+[[gnu::always_inline]] static inline void CallFinstr() {
   KeepResult(finstr(0, test_data.haystack, test_data.needle));
 }
 
-[[gnu::always_inline]] inline void CallWordsweep() {
+[[gnu::always_inline]] static inline void CallWordsweep() {
   KeepResult(Wordsweep(test_data.haystack, test_data.needle));
 }
 
