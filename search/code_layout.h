@@ -32,4 +32,17 @@
 #define STRCYCLES_FOR_SEVEN_REGISTERS
 #endif
 
+// The value, from a register. On 32-bit x86 GCC reloads a spilled value, or
+// an argument, inside the instruction that uses it (an add or a multiply with
+// a memory operand), and AMD's Zen 4 forwards a stored value to such a load
+// only once the store completes, several cycles on the call's critical path,
+// where a plain load gets it at once. Elsewhere the value is already in one.
+template <class T>
+inline T InRegister(T value) {
+#if defined(__GNUC__) && defined(__i386__)
+  asm("" : "+r"(value));
+#endif
+  return value;
+}
+
 #endif  // STRCYCLES_SEARCH_CODE_LAYOUT_H_

@@ -57,7 +57,7 @@ STRCYCLES_ALIGNED_LABELS std::uint32_t finstr(std::uint32_t start, const char* s
   std::uint32_t wide_first = first;
   asm("" : "+r"(wide_first));
 
-  const Byte* p = text + start;
+  const Byte* p = InRegister(text) + start;
   for (;;) {
     // Scan: the first-byte test comes before the terminator test.
     for (;;) {

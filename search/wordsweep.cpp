@@ -116,7 +116,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
   const std::size_t n =
       static_cast<std::size_t>(p - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
 
-  const std::uint32_t C = c * kOnes;
+  const std::uint32_t C = InRegister(c) * kOnes;
   const char* s = source;
   std::uint32_t flags;
   w = Word(s);
