@@ -216,12 +216,13 @@ template <Routine R>
 void RegisterRoutine(const std::string& name, int row) {
   const bool searches = row >= 0;
   if (searches) {
-    // Short repetitions, so that the median passes over the ones another
-    // process interrupted.
+    // Short repetitions, so that the median and the low percentile pass over
+    // the ones another process interrupted.
     benchmark::RegisterBenchmark(("fixed/" + name).c_str(), FixedTaskCase<R>)
         ->UseRealTime()
         ->MinTime(0.05)
         ->Repetitions(9)
+        ->ComputeStatistics(agreement::kLowStatistic, agreement::LowPercentile)
         ->DisplayAggregatesOnly(true);
     // The program's own figure for the same call, taken right after.
     agreement::RegisterReportCase(row, name, tsc_hz);
