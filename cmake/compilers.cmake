@@ -1,0 +1,25 @@
+# The one home of what one compiler family needs and the other lacks. GCC
+# aligns a routine's labels by an attribute (search/code_layout.h); Clang has
+# no such attribute, so its counterparts are options, given here per file.
+set(is_gnu "$<CXX_COMPILER_ID:GNU>")
+set(is_clang "$<CXX_COMPILER_ID:Clang>")
+
+# Clang takes its code generator's options as -mllvm and the option, two
+# words: written as a list inside the condition, as a source file's options
+# know no SHELL: group.
+# The search routines' jump targets on 16-byte boundaries. GCC aligns every
+# label, a loop head that code also falls into among them, with the padding
+# on that path. Clang can align every block that nothing falls into, for
+# free, or every block, which also pads the straight path inside the
+# unrolled passes: the fixed task then ran finstr 2-3 ticks and Wordsweep 1
+# slower (Zen 5, Clang 14 and 19). So Clang's loop heads that code falls
+# into stay where they land, and the machine-code check says so.
+set(STRCYCLES_ALIGN_ROUTINE_LABELS "$<${is_clang}:-mllvm;-align-all-nofallthru-blocks=4>")
+
+# Every jump target on a 16-byte boundary, for a timing loop whose head a
+# peeled first pass turned into one.
+set(STRCYCLES_ALIGN_JUMP_TARGETS "$<${is_gnu}:-falign-jumps=16>"
+    "$<${is_clang}:-mllvm;-align-all-nofallthru-blocks=4>")
+
+# GCC 12 warns falsely inside libstdc++'s std::regex when instrumented.
+set(STRCYCLES_SANITIZED_REGEX "$<${is_gnu}:-Wno-maybe-uninitialized>")
