@@ -31,13 +31,6 @@ elseif(STRCYCLES_I386_RUNNER STREQUAL "none")
   set(STRCYCLES_UNIT_SKIP "${STRCYCLES_I386_KERNEL}, and qemu-i386 is not installed")
 endif()
 
-# strcycles_skipped_test(NAME LABELS REASON): a test ctest reports as
-# skipped, printing why.
-function(strcycles_skipped_test name labels reason)
-  add_test(NAME ${name} COMMAND sh -c "echo \"skipped: $1\"; exit 77" sh "${reason}")
-  set_tests_properties(${name} PROPERTIES LABELS "${labels}" SKIP_RETURN_CODE 77)
-endfunction()
-
 # In place of the end-to-end, hostile-environment and whole-run tests, all of
 # which start the program.
 function(strcycles_skip_program_runs)

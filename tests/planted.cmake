@@ -25,13 +25,10 @@ foreach(fault none memory_counter folded_empty_loop second_call missing_fence
   if(fault STREQUAL "folded_strstr")
     target_compile_options(${target} PRIVATE -fbuiltin)
   endif()
-  set(check ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
-            ${CMAKE_OBJDUMP} $<TARGET_FILE:${target}> --contestants strstr,finstr,Wordsweep)
-  if(fault STREQUAL "none")
-    add_test(NAME machine_code_planted.none COMMAND ${check})
-  else()
-    add_test(NAME machine_code_planted.${fault}
-             COMMAND ${check} --expect-failure "${caught_${fault}}")
+  set(check ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py $<TARGET_FILE:${target}>
+            --contestants strstr,finstr,Wordsweep)
+  if(NOT fault STREQUAL "none")
+    list(APPEND check --expect-failure "${caught_${fault}}")
   endif()
-  set_tests_properties(machine_code_planted.${fault} PROPERTIES LABELS "${LABELS_FOR}")
+  strcycles_python_test(machine_code_planted.${fault} "${LABELS_FOR}" ${check})
 endforeach()

@@ -1,0 +1,70 @@
+# What every test tree shares: the Python the test scripts run under, and how
+# a test that cannot run here says so.
+
+# strcycles_skipped_test(NAME LABELS REASON): a test ctest reports as
+# skipped, printing why.
+function(strcycles_skipped_test name labels reason)
+  add_test(NAME ${name} COMMAND sh -c "echo \"skipped: $1\"; exit 77" sh "${reason}")
+  set_tests_properties(${name} PROPERTIES LABELS "${labels}" SKIP_RETURN_CODE 77)
+endfunction()
+
+# One interpreter for every script, chosen here: STRCYCLES_PYTHON if given,
+# else the first of CMake's own Python and the system's that imports what the
+# machine-code and executable checks read the binaries with (a version
+# manager's python3 on PATH often sees none of the distribution's packages).
+# With none, the scripts that need only the standard library run under the
+# first, and STRCYCLES_PYTHON_MISSING names the packages the others need.
+set(STRCYCLES_PYTHON "" CACHE FILEPATH "Python 3 for the test scripts (empty: found)")
+set(STRCYCLES_PYTHON_MODULES capstone elftools pefile)
+set(STRCYCLES_PYTHON_PACKAGES python3-capstone python3-pyelftools python3-pefile)
+if(STRCYCLES_PYTHON)
+  set(candidates ${STRCYCLES_PYTHON})
+else()
+  find_package(Python3 COMPONENTS Interpreter)
+  set(candidates ${Python3_EXECUTABLE})
+  if(EXISTS /usr/bin/python3)
+    list(APPEND candidates /usr/bin/python3)
+  endif()
+  list(REMOVE_DUPLICATES candidates)
+endif()
+if(NOT candidates)
+  message(FATAL_ERROR "no Python 3 interpreter: install python3")
+endif()
+list(JOIN STRCYCLES_PYTHON_MODULES ", " imports)
+set(STRCYCLES_TEST_PYTHON "")
+foreach(python IN LISTS candidates)
+  execute_process(COMMAND ${python} -c "import ${imports}" RESULT_VARIABLE status
+                  OUTPUT_QUIET ERROR_QUIET)
+  if(status EQUAL 0)
+    set(STRCYCLES_TEST_PYTHON ${python})
+    break()
+  endif()
+endforeach()
+set(STRCYCLES_PYTHON_MISSING "")
+if(NOT STRCYCLES_TEST_PYTHON)
+  list(GET candidates 0 STRCYCLES_TEST_PYTHON)
+  list(JOIN STRCYCLES_PYTHON_PACKAGES " " packages)
+  list(JOIN candidates ", " tried)
+  set(STRCYCLES_PYTHON_MISSING
+      "no Python here imports ${imports} (tried ${tried}): install ${packages}")
+endif()
+get_property(told GLOBAL PROPERTY STRCYCLES_PYTHON_TOLD)
+if(NOT told)
+  set_property(GLOBAL PROPERTY STRCYCLES_PYTHON_TOLD ON)
+  if(STRCYCLES_PYTHON_MISSING)
+    message(WARNING "machine-code and executable checks skipped: ${STRCYCLES_PYTHON_MISSING}")
+  else()
+    message(STATUS "test scripts run under ${STRCYCLES_TEST_PYTHON}")
+  endif()
+endif()
+
+# strcycles_python_test(NAME LABELS SCRIPT ARGS...): a test run by the chosen
+# interpreter, or, where it lacks the modules, skipped with what to install.
+function(strcycles_python_test name labels script)
+  if(STRCYCLES_PYTHON_MISSING)
+    strcycles_skipped_test(${name} "${labels}" "${STRCYCLES_PYTHON_MISSING}")
+  else()
+    add_test(NAME ${name} COMMAND ${STRCYCLES_TEST_PYTHON} ${script} ${ARGN})
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}")
+  endif()
+endfunction()
