@@ -1,65 +1,91 @@
-# A thin front for CMake. The two commands a newcomer needs: make run, make check.
+# A thin front for CMake's presets (CMakePresets.json), which put each tree in
+# build/<preset>. The two commands a newcomer needs: make run, make check.
 BUILD := build
 # CMake's own progress lines are the build's progress; the nested makes'
 # "Entering directory" chatter is not.
 MAKEFLAGS += --no-print-directory
 JOBS ?= $(shell nproc)
-CMAKE_CONFIGURE = cmake -S . -B $(BUILD)/$(1) -DCMAKE_BUILD_TYPE=Release $(2) >/dev/null
+REQUIRE = tools/requirements.sh
+# cmake --preset $(1) with options $(2); the presets hold the trees' flags.
+CONFIGURE = cmake --preset $(1) $(2) >/dev/null
+BUILD_TREE = cmake --build --preset $(1) -j $(JOBS)
 # ctest in tree $(1) with options $(2). ctest counts skipped tests but does not
 # say why; every test that skips prints "skipped: <reason>" (after its case's
 # name), and those lines are shown once the run has passed.
-CTEST = cd $(BUILD)/$(1) && ctest --output-on-failure --no-tests=error $(2) && \
-  { grep -hE '^([^ :]+: )?skipped: ' Testing/Temporary/LastTest.log | sed 's/^/$(1): /'; }
+CTEST = ctest --preset $(1) $(2) && \
+  { grep -hE '^([^ :]+: )?skipped: ' $(BUILD)/$(1)/Testing/Temporary/LastTest.log | sed 's/^/$(1): /'; }
 
-.PHONY: run native check deps check-native check-sanitize format clean bench plot
+# CXX=clang++ make run (or make check-native): the native tree with that
+# compiler; otherwise CMake's own choice. CLANG names the Clang leg's.
+ifneq ($(origin CXX),default)
+NATIVE_COMPILER = -DCMAKE_CXX_COMPILER=$(CXX)
+endif
+ifdef CLANG
+CLANG_COMPILER = -DCMAKE_CXX_COMPILER=$(CLANG)
+endif
+
+.PHONY: run native check deps check-native check-clang check-sanitize format clean bench plot
 
 run: native
 	@./$(BUILD)/native/strcycles
 
 native:
-	@$(call CMAKE_CONFIGURE,native)
-	@cmake --build $(BUILD)/native -j $(JOBS) --target strcycles
+	@$(REQUIRE) install run >&2 && $(REQUIRE) need run >&2
+	@$(call CONFIGURE,native,$(NATIVE_COMPILER))
+	@$(call BUILD_TREE,native) --target strcycles
+
+# Every leg whose tools are here; one whose tools are missing, where they
+# cannot be installed, is skipped and says which tools and packages it needs.
+LEG = status=0; $(REQUIRE) have $(1) || status=$$?; \
+  if [ $$status = 0 ]; then $(MAKE) check-$(1); elif [ $$status != 1 ]; then exit $$status; fi
 
 check: deps
-	$(MAKE) check-native
-	$(MAKE) check-windows
-	$(MAKE) check-m32
-	$(MAKE) check-sanitize
-	$(MAKE) check-fuzz
-	$(MAKE) check-lint
+	@$(call LEG,native)
+	@$(call LEG,clang)
+	@$(call LEG,windows)
+	@$(call LEG,m32)
+	@$(call LEG,sanitize)
+	@$(call LEG,fuzz)
+	@$(call LEG,lint)
 
 deps:
-	tools/install-deps.sh
+	@$(REQUIRE) install check
 
 check-native:
-	$(call CMAKE_CONFIGURE,native,-DSTRCYCLES_TESTS=ON)
-	cmake --build $(BUILD)/native -j $(JOBS)
+	$(call CONFIGURE,native,$(NATIVE_COMPILER))
+	$(call BUILD_TREE,native)
 	$(call CTEST,native)
+
+# The native tree again, built with Clang: every test, the machine-code
+# check and its planted faults among them.
+check-clang:
+	$(call CONFIGURE,clang,$(CLANG_COMPILER))
+	$(call BUILD_TREE,clang)
+	$(call CTEST,clang)
 
 # The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
 # and the whole program's run under them.
 check-sanitize:
-	$(call CMAKE_CONFIGURE,sanitize,-DSTRCYCLES_SANITIZE=ON)
-	cmake --build $(BUILD)/sanitize -j $(JOBS)
-	$(call CTEST,sanitize,-L 'unit|sanitize')
+	$(call CONFIGURE,sanitize)
+	$(call BUILD_TREE,sanitize)
+	$(call CTEST,sanitize)
 
 # The Windows program, cross-built with mingw-w64: build/win32/strcycles.exe is
 # the one to ship (32-bit x86), build/win64/strcycles.exe its x86-64 twin. Both
 # are checked statically, by their machine code, for reproducibility and end to
 # end under wine; the 32-bit one's wine cases need a kernel that runs 32-bit
 # programs and are skipped, with the reason, elsewhere.
-WINDOWS_CONFIGURE = $(call CMAKE_CONFIGURE,$(1),-DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/$(2).toolchain.cmake)
 .PHONY: windows check-windows
 
 windows:
-	$(call WINDOWS_CONFIGURE,win32,mingw-i686)
-	cmake --build $(BUILD)/win32 -j $(JOBS) --target strcycles
-	$(call WINDOWS_CONFIGURE,win64,mingw-x86_64)
-	cmake --build $(BUILD)/win64 -j $(JOBS) --target strcycles
+	$(call CONFIGURE,win32)
+	$(call BUILD_TREE,win32) --target strcycles
+	$(call CONFIGURE,win64)
+	$(call BUILD_TREE,win64) --target strcycles
 
 check-windows: windows
-	cmake --build $(BUILD)/win32 -j $(JOBS)
-	cmake --build $(BUILD)/win64 -j $(JOBS)
+	$(call BUILD_TREE,win32)
+	$(call BUILD_TREE,win64)
 	$(call CTEST,win32)
 	$(call CTEST,win64)
 
@@ -68,17 +94,15 @@ check-windows: windows
 # check, plain and under AddressSanitizer and UndefinedBehaviorSanitizer. The
 # tests run natively where the kernel runs 32-bit programs (tools/runs-i386.sh),
 # else under qemu-i386; what cannot run here is skipped, and why is printed.
-M32_TOOLCHAIN = -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/linux-i386.toolchain.cmake
-M32_CONFIGURE = $(call CMAKE_CONFIGURE,$(1),$(M32_TOOLCHAIN) -DSTRCYCLES_BENCH=OFF $(2))
 .PHONY: check-m32
 
 check-m32:
-	$(call M32_CONFIGURE,m32,-DSTRCYCLES_TESTS=ON)
-	cmake --build $(BUILD)/m32 -j $(JOBS)
+	$(call CONFIGURE,m32)
+	$(call BUILD_TREE,m32)
 	$(call CTEST,m32)
-	$(call M32_CONFIGURE,m32-sanitize,-DSTRCYCLES_SANITIZE=ON)
-	cmake --build $(BUILD)/m32-sanitize -j $(JOBS)
-	$(call CTEST,m32-sanitize,-L 'unit|sanitize')
+	$(call CONFIGURE,m32-sanitize)
+	$(call BUILD_TREE,m32-sanitize)
+	$(call CTEST,m32-sanitize)
 
 # libFuzzer targets (fuzz/), built with clang in a tree of their own.
 # make fuzz runs each for FUZZ_SECONDS; make check runs each briefly.
@@ -90,23 +114,28 @@ fuzz-build:
 	cmake -S fuzz -B $(BUILD)/fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 	cmake --build $(BUILD)/fuzz -j $(JOBS)
 
-fuzz: deps fuzz-build
+fuzz:
+	@$(REQUIRE) install fuzz >&2 && $(REQUIRE) need fuzz >&2
+	$(MAKE) fuzz-build
 	tools/run-fuzzers.sh $(FUZZ_SECONDS) $(BUILD)
 
-check-fuzz: fuzz-build
+check-fuzz:
+	@$(REQUIRE) install fuzz >&2 && $(REQUIRE) need fuzz >&2
+	$(MAKE) fuzz-build
 	tools/run-fuzzers.sh $(FUZZ_CHECK_SECONDS) $(BUILD)
 
 # clang-tidy (.clang-tidy) and cppcheck over the program's code and fuzz/.
 check-lint: fuzz-build
-	$(call CMAKE_CONFIGURE,native)
+	$(call CONFIGURE,native,$(NATIVE_COMPILER))
 	tools/lint.sh $(BUILD)
 
 # The speed suite (Google Benchmark): a console table, and JSON for make plot.
 # A few seconds per routine; BENCH_MIN_TIME is each case's least run time.
 BENCH_MIN_TIME ?= 0.05
-bench: deps
-	$(call CMAKE_CONFIGURE,bench,-DSTRCYCLES_TESTS=OFF)
-	cmake --build $(BUILD)/bench -j $(JOBS) --target strcycles_bench
+bench:
+	@$(REQUIRE) install bench >&2 && $(REQUIRE) need bench >&2
+	$(call CONFIGURE,bench)
+	$(call BUILD_TREE,bench)
 	./$(BUILD)/bench/strcycles_bench --benchmark_min_time=$(BENCH_MIN_TIME) \
 	  --benchmark_out=$(BUILD)/bench/results.json --benchmark_out_format=json
 
@@ -116,14 +145,15 @@ bench: deps
 BENCH_HOME_ROUNDS ?= 5
 .PHONY: bench-home
 bench-home: deps windows native
-	@$(call M32_CONFIGURE,m32,-DSTRCYCLES_TESTS=ON)
-	@cmake --build $(BUILD)/m32 -j $(JOBS) --target strcycles
-	@$(call CMAKE_CONFIGURE,bench,-DSTRCYCLES_TESTS=OFF)
-	@cmake --build $(BUILD)/bench -j $(JOBS) --target strcycles_bench
+	@$(call CONFIGURE,m32)
+	@$(call BUILD_TREE,m32) --target strcycles
+	@$(call CONFIGURE,bench)
+	@$(call BUILD_TREE,bench)
 	@tools/bench_home.py $(BUILD) --rounds $(BENCH_HOME_ROUNDS) --bench $(BUILD)/bench/strcycles_bench
 
 # docs/scaling.png from the last make bench (running it when there is none).
 plot:
+	@$(REQUIRE) install plot >&2 && $(REQUIRE) need plot >&2
 	test -f $(BUILD)/bench/results.json || $(MAKE) bench
 	tools/plot_scaling.sh $(BUILD)/bench/results.json docs/scaling.png
 

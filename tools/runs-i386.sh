@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Does this kernel run 32-bit x86 programs? Exit 0 when it does. Otherwise
 # prints why not and exits 1, or 2 when the probe cannot even be built. The
-# one answer install-deps.sh and the 32-bit CMake tree both go by: some
+# one answer requirements.sh and the 32-bit CMake tree both go by: some
 # kernels are built without 32-bit support, so the machine type says nothing.
 set -euo pipefail
 

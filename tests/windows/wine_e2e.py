@@ -187,7 +187,8 @@ CASES = {
 def cannot_run_here(args):
     """Why this machine cannot run the program, or None."""
     if not os.access(args.loader, os.X_OK):
-        return f"no wine loader {args.loader} (a 32-bit build needs Debian's wine32:i386)"
+        package = "wine32:i386" if args.i386_probe else "wine64"
+        return f"no wine loader {args.loader} (Debian package {package})"
     if args.i386_probe:
         try:
             probe = subprocess.run([args.i386_probe], capture_output=True, text=True)
