@@ -186,9 +186,8 @@ CASES = {
 
 def cannot_run_here(args):
     """Why this machine cannot run the program, or None."""
-    if not os.access(args.loader, os.X_OK):
-        package = "wine32:i386" if args.i386_probe else "wine64"
-        return f"no wine loader {args.loader} (Debian package {package})"
+    # The kernel first: where it runs no 32-bit programs, wine32 is not
+    # wanted at all, and its absence is no reason.
     if args.i386_probe:
         try:
             probe = subprocess.run([args.i386_probe], capture_output=True, text=True)
@@ -196,6 +195,9 @@ def cannot_run_here(args):
             return f"cannot ask whether this machine runs 32-bit programs: {error}"
         if probe.returncode != 0:
             return (probe.stdout + probe.stderr).strip()
+    if not os.access(args.loader, os.X_OK):
+        package = "wine32:i386" if args.i386_probe else "wine64"
+        return f"no wine loader {args.loader} (Debian package {package})"
     return None
 
 
