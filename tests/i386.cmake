@@ -28,7 +28,8 @@ if(STRCYCLES_I386_RUNNER STREQUAL "qemu")
   # to this kernel, which refuses a 32-bit program.
   string(APPEND STRCYCLES_EXEC_SKIP "; qemu-i386 runs only the program it is given")
 elseif(STRCYCLES_I386_RUNNER STREQUAL "none")
-  set(STRCYCLES_UNIT_SKIP "${STRCYCLES_I386_KERNEL}, and qemu-i386 is not installed")
+  set(STRCYCLES_UNIT_SKIP
+      "${STRCYCLES_I386_KERNEL}, and qemu-i386 is not installed (Debian package qemu-user)")
 endif()
 
 # In place of the end-to-end, hostile-environment and whole-run tests, all of
