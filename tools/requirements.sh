@@ -175,9 +175,10 @@ missing() {
 
 install() {
   local lines packages updated=0 round
-  # Twice: a package named after a tool's version (libclang-rt-N-dev) is
-  # known only once the tool is there.
-  for round in 1 2; do
+  # In rounds: some needs show only once a tool is there, as a package named
+  # after its version (libclang-rt-N-dev), or a probe built with the compiler
+  # (the 32-bit loader's symbols, wanted only where 32-bit programs run).
+  for round in 1 2 3; do
     lines=$(missing "$@")
     [[ -z $lines ]] && break
     packages=$(cut -d' ' -f2- <<<"$lines" | tr ' ' '\n' | sort -u | tr '\n' ' ')
