@@ -1,4 +1,4 @@
-#!/usr/bin/python3
+#!/usr/bin/env python3
 """Turns the bench suite's JSON into a table gnuplot reads.
 
 Writes one row per haystack length with each routine's cycles per call (the
@@ -41,8 +41,11 @@ def main(results_path, table_path):
 
     context = results["context"]
     model = context.get("cpu_model", "unknown CPU")
+    family, _, number = context.get("cpu_family_model", "?/?").partition("/")
+    vendor = context.get("cpu_vendor", "?")
     rate = context.get("tsc_ghz", "?")
-    print(f"{model}, time-stamp counter at {rate} GHz, {context.get('date', '')[:10]}")
+    print(f"{model} ({vendor}, family {family}, model {number}), time-stamp counter at"
+          f" {rate} GHz, {context.get('date', '')[:10]}")
 
 
 if __name__ == "__main__":
