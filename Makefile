@@ -119,9 +119,7 @@ fuzz:
 	$(MAKE) fuzz-build
 	tools/run-fuzzers.sh $(FUZZ_SECONDS) $(BUILD)
 
-check-fuzz:
-	@$(REQUIRE) install fuzz >&2 && $(REQUIRE) need fuzz >&2
-	$(MAKE) fuzz-build
+check-fuzz: fuzz-build
 	tools/run-fuzzers.sh $(FUZZ_CHECK_SECONDS) $(BUILD)
 
 # clang-tidy (.clang-tidy) and cppcheck over the program's code and fuzz/.

@@ -7,6 +7,7 @@ set(is_clang "$<CXX_COMPILER_ID:Clang>")
 # Clang takes its code generator's options as -mllvm and the option, two
 # words: written as a list inside the condition, as a source file's options
 # know no SHELL: group.
+
 # The search routines' jump targets on 16-byte boundaries. GCC aligns every
 # label, a loop head that code also falls into among them, with the padding
 # on that path. Clang can align every block that nothing falls into, for
