@@ -2,6 +2,7 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR AMD64)
 set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++)
+set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
 # The image is small: address static data and import slots directly, as on
 # Linux, instead of through the medium model's .refptr pointers.
 set(CMAKE_CXX_FLAGS_INIT "-mcmodel=small")

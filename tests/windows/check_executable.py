@@ -5,14 +5,21 @@ It must be a console executable for its machine that enters at RunBenchmark,
 imports from KERNEL32.dll and msvcrt.dll and nothing else (so it runs on a
 plain Windows), takes exactly the calls the program makes from them, and needs none
 of the start-up work that no C runtime is there to do: no thread-local
-storage, no global constructors, no pseudo-relocations to apply.
+storage, no global constructors, no pseudo-relocations to apply. And it must
+say which version it is: a version resource whose numbers and texts are the
+project's version, as Windows shows them in the file's Properties.
 
 The image is read with pefile (tests/binary_image.py), which walks the
 import table itself, so it does not matter how a given binutils would list it.
 
-usage: check_executable.py PROGRAM {i386,x86-64}
+usage: check_executable.py PROGRAM {i386,x86-64} VERSION [--expect-failure REGEX]
+
+With --expect-failure the image must fail the check with a problem that
+matches REGEX: the check's own test, against images known to be wrong.
 """
+import argparse
 import os
+import re
 import sys
 
 import pefile
@@ -32,9 +39,41 @@ IMPORTS = {
 }
 CONSOLE = pefile.SUBSYSTEM_TYPE["IMAGE_SUBSYSTEM_WINDOWS_CUI"]
 TLS = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_TLS"]
+RESOURCES = pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]
+# The version texts that must name the program; FileVersion and
+# ProductVersion must be the version itself.
+NAMED = {"ProductName": "strcycles", "OriginalFilename": "strcycles.exe"}
+STATED = ("FileDescription", "LegalCopyright")
 
 
-def check(image, machine):
+def version_problems(pe, version):
+    """What is wrong with the image's version resource, for VERSION a.b.c."""
+    pe.parse_data_directories(directories=[RESOURCES])
+    fixed = getattr(pe, "VS_FIXEDFILEINFO", None)
+    if not fixed:
+        return ["no version resource"]
+    problems = []
+    major, minor, patch = (int(part) for part in version.split("."))
+    numbers = (major << 16 | minor, patch << 16)
+    for name in ("FileVersion", "ProductVersion"):
+        found = (getattr(fixed[0], name + "MS"), getattr(fixed[0], name + "LS"))
+        if found != numbers:
+            shown = ".".join(str(n) for w in found for n in (w >> 16, w & 0xffff))
+            problems.append(f"fixed {name} {shown}, expected {version}.0")
+    texts = {}
+    for info in getattr(pe, "FileInfo", []):
+        for block in (b for b in info if b.Key == b"StringFileInfo"):
+            for table in block.StringTable:
+                texts.update((k.decode(), v.decode()) for k, v in table.entries.items())
+    expected = dict(NAMED, FileVersion=version, ProductVersion=version)
+    for name, value in expected.items():
+        if texts.get(name) != value:
+            problems.append(f"{name} {texts.get(name)!r}, expected {value!r}")
+    problems += [f"no {name}" for name in STATED if not texts.get(name)]
+    return problems
+
+
+def check(image, machine, version):
     expect = MACHINES[machine]
     if image.format != "pe":
         return [f"not a PE image but {image.format}"], {}
@@ -80,23 +119,33 @@ def check(image, machine):
               image.symbol("__RUNTIME_PSEUDO_RELOC_LIST_END__"))
     if relocs[0] != relocs[1]:
         problems.append("the image needs runtime pseudo-relocations, which nothing would apply")
+    problems += version_problems(pe, version)
     return problems, found
 
 
 def main():
-    if len(sys.argv) != 3 or sys.argv[2] not in MACHINES:
-        sys.exit(__doc__)
-    program, machine = sys.argv[1:]
+    parser = argparse.ArgumentParser(usage=__doc__)
+    parser.add_argument("program")
+    parser.add_argument("machine", choices=MACHINES)
+    parser.add_argument("version")
+    parser.add_argument("--expect-failure", metavar="REGEX")
+    args = parser.parse_args()
     try:
-        problems, found = check(Image(program), machine)
+        problems, found = check(Image(args.program), args.machine, args.version)
     except (OSError, ValueError, pefile.PEFormatError) as error:
-        problems, found = [f"cannot read {program}: {error}"], {}
+        problems, found = [f"cannot read {args.program}: {error}"], {}
     for problem in problems:
-        print("FAIL:", problem)
+        print("FAIL:" if not args.expect_failure else "found:", problem)
+    if args.expect_failure:
+        if any(re.search(args.expect_failure, problem) for problem in problems):
+            return 0
+        print(f"FAIL: no problem matches {args.expect_failure!r}")
+        return 1
     if problems:
         return 1
     listed = "; ".join(f"{dll}: {', '.join(functions)}" for dll, functions in found.items())
-    print(f"{program}: {machine} console image entering at RunBenchmark; imports {listed}")
+    print(f"{args.program}: {args.machine} console image entering at RunBenchmark, "
+          f"version {args.version}; imports {listed}")
     return 0
 
 
