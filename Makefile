@@ -75,15 +75,19 @@ check-sanitize:
 # are checked statically, by their machine code, for reproducibility and end to
 # end under wine; the 32-bit one's wine cases need a kernel that runs 32-bit
 # programs and are skipped, with the reason, elsewhere.
-.PHONY: windows check-windows
+.PHONY: windows windows-build check-windows
 
 windows:
+	@$(REQUIRE) install windows --hard >&2 && $(REQUIRE) need windows >&2
+	@$(MAKE) windows-build
+
+windows-build:
 	$(call CONFIGURE,win32)
 	$(call BUILD_TREE,win32) --target strcycles
 	$(call CONFIGURE,win64)
 	$(call BUILD_TREE,win64) --target strcycles
 
-check-windows: windows
+check-windows: windows-build
 	$(call BUILD_TREE,win32)
 	$(call BUILD_TREE,win64)
 	$(call CTEST,win32)
@@ -156,6 +160,7 @@ plot:
 	tools/plot_scaling.sh $(BUILD)/bench/results.json docs/scaling.png
 
 format:
+	@$(REQUIRE) install format >&2 && $(REQUIRE) need format >&2
 	clang-format -i $$(git ls-files '*.h' '*.cpp')
 
 clean:

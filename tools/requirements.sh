@@ -2,14 +2,16 @@
 # What each make target needs, each tool found by itself (on PATH, in its
 # file, or by building a probe with it), and the Debian package that brings it.
 #
-#   requirements.sh install TARGET...  install what those targets lack, as root
-#                                      with apt-get; elsewhere name it
+#   requirements.sh install TARGET... [--hard]
+#                                      install what those targets lack, as root
+#                                      with apt-get; elsewhere name it; with
+#                                      --hard only what they cannot run without
 #   requirements.sh need TARGET        exit 0 when TARGET can run here; else
 #                                      say what it lacks and exit 1
 #   requirements.sh have TARGET        the same, worded as a skipped leg
 #
 # Targets: run, native, clang, sanitize, m32, windows, fuzz, lint, bench,
-# plot, and check (all of the check legs). Some tools only let single tests
+# plot, dist, format, and check (all of the check legs). Some tools only let single tests
 # run (valgrind, wine, qemu-i386, the Python modules the machine-code checks
 # read binaries with): they are installed with their target, but where they
 # are missing the target still runs and those tests report themselves
@@ -68,7 +70,8 @@ python_has_modules() {
 probe() {
   case $1 in
     cmake | make | valgrind | setpriv | qemu-i386 | clang++ | clang-tidy | clang-format | \
-      cppcheck | gnuplot | i686-w64-mingw32-g++ | x86_64-w64-mingw32-g++)
+      cppcheck | gnuplot | i686-w64-mingw32-g++ | x86_64-w64-mingw32-g++ | \
+      i686-w64-mingw32-windres | x86_64-w64-mingw32-windres | zip | git)
       command -v "$1" >/dev/null ;;
     python3) command -v python3 >/dev/null || [[ -x /usr/bin/python3 ]] ;;
     compiler) command -v "$(compiler)" >/dev/null ;;
@@ -97,13 +100,16 @@ probe() {
 package() {
   case $1 in
     compiler) compiler_package "$(compiler)" ;;
-    make | cmake | valgrind | cppcheck | clang-tidy | clang-format | python3 | wine64) echo "$1" ;;
+    make | cmake | valgrind | cppcheck | clang-tidy | clang-format | python3 | wine64 | zip | git)
+      echo "$1" ;;
     setpriv) echo util-linux ;;
     qemu-i386) echo qemu-user ;;
     clang++) echo clang ;;
     gnuplot) echo gnuplot-nox ;;
     i686-w64-mingw32-g++) echo g++-mingw-w64-i686 ;;
     x86_64-w64-mingw32-g++) echo g++-mingw-w64-x86-64 ;;
+    i686-w64-mingw32-windres) echo binutils-mingw-w64-i686 ;;
+    x86_64-w64-mingw32-windres) echo binutils-mingw-w64-x86-64 ;;
     gtest) echo libgtest-dev ;;
     googletest-sources) echo googletest ;;
     benchmark) echo libbenchmark-dev ;;
@@ -122,6 +128,8 @@ package() {
 # needs TARGET: the tools without which it cannot run, then "|" and the ones
 # that only let some of its tests run.
 needs() {
+  local windows=(cmake make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ i686-w64-mingw32-windres
+    x86_64-w64-mingw32-windres python3)
   case $1 in
     run) echo cmake make compiler ;;
     native) echo cmake make compiler gtest python3 "|" python-modules valgrind setpriv benchmark ;;
@@ -129,12 +137,13 @@ needs() {
     sanitize) echo cmake make compiler gtest python3 ;;
     m32) echo cmake make compiler m32 googletest-sources python3 \
       "|" python-modules qemu-i386 valgrind valgrind-i386 ;;
-    windows) echo cmake make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ python3 \
-      "|" python-modules wine64 wine32 ;;
+    windows) echo "${windows[@]}" "|" python-modules wine64 wine32 zip git ;;
     fuzz) echo cmake make clang++ libfuzzer ;;
     lint) echo cmake make compiler clang++ libfuzzer clang-tidy clang-format cppcheck ;;
     bench) echo cmake make compiler benchmark ;;
     plot) echo gnuplot python3 ;;
+    dist) echo "${windows[@]}" zip git ;;
+    format) echo clang-format ;;
     *) echo "requirements.sh: no target $1" >&2; exit 2 ;;
   esac
 }
