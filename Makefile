@@ -93,6 +93,15 @@ check-windows: windows-build
 	$(call CTEST,win32)
 	$(call CTEST,win64)
 
+# The release in dist/ (tools/dist.sh): the Windows programs zipped with a
+# README.txt and the licence, the source at HEAD, and SHA256SUMS; the same
+# commit gives the same bytes in any clone.
+.PHONY: dist
+dist:
+	@$(REQUIRE) install dist >&2 && $(REQUIRE) need dist >&2
+	@$(MAKE) windows-build
+	@tools/dist.sh $(BUILD) dist
+
 # The program's own processor as a Linux program: 32-bit x86 code built with
 # -m32 (cmake/linux-i386.toolchain.cmake), its unit tests and machine-code
 # check, plain and under AddressSanitizer and UndefinedBehaviorSanitizer. The
