@@ -63,22 +63,64 @@ inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
   return ((w - kOnes) | ((w ^ C) - kOnes)) & kHighs;
 }
 
+// The pattern's first byte in every lane, and back. On x86-64 the candidate
+// check takes the byte from C's low lane, so that c need not stay in a
+// register of its own across the sweep: with one value fewer live there,
+// Clang saved one callee-saved register fewer on every call. C is hidden
+// from the compiler, which would otherwise see through to c. The 32-bit
+// routine keeps c, as its seven registers were allocated with it.
+inline std::uint32_t FirstByteInEveryLane(std::uint32_t c) {
+  std::uint32_t C = InRegister(c) * kOnes;
+#if defined(__x86_64__)
+  asm("" : "+r"(C));
+#endif
+  return C;
+}
+
+inline std::uint32_t FirstByte([[maybe_unused]] std::uint32_t c, [[maybe_unused]] std::uint32_t C) {
+#if defined(__x86_64__)
+  return C & 0xFF;
+#else
+  return c;
+#endif
+}
+
 }  // namespace
 
 // A flagged word is rare in text, and the last of four rarer still: it is
 // the one the sweep goes round again after.
 #define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
-#define LAST_RARELY(x) __builtin_expect((x), 0)
+
+// Where the fourth word's exit goes, and where the routine starts. Back-to-back
+// calls of the fixed task run close to eight instructions a core clock on AMD's
+// Zen 5, so what costs is not work but how the front end meets the code: each
+// taken branch, and each block whose taken branch spills into the next 64-byte
+// line. GCC 11 keeps the look-ahead word in r8, whose every use needs a REX
+// prefix: eight more bytes in the sweep moved the candidate check's blocks
+// across a line, and its calls cost 1.2-1.5 ticks (2-2.5 core clocks) more than
+// GCC 12's, while a call that waits for the last cost the same. The same eight
+// bytes put into GCC 12's sweep as bare REX prefixes cost it exactly as much.
+// So on x86-64 the exit after the fourth word, the one short texts take, is the
+// straight path (GCC lays it out so; cmake/compilers.cmake asks Clang for the
+// same), and the routine starts on a line, where its blocks were measured
+// best for every compiler. The 32-bit routine keeps the layout measured for it
+// on Intel and Zen 4: a rare fourth exit, and a 32-byte start, both of whose
+// offsets in a line were good there.
+#if defined(__x86_64__)
+#define FOURTH_WORD_EXIT(x) __builtin_expect(!!(x), 1)
+#define WORDSWEEP_START __attribute__((aligned(64)))
+#else
+#define FOURTH_WORD_EXIT(x) __builtin_expect((x), 0)
+#define WORDSWEEP_START STRCYCLES_ALIGNED_32
+#endif
 
 // Layout: a flag leaves the four-word pass to code further on, and the pass
 // steps its pointer only when it goes round again, so a short string's exit
 // needs no correction; the pointer is stepped through an empty asm, else the
-// compiler keeps a second copy and moves it every pass. The routine starts on
-// a 32-byte boundary: the fixed task measured up to 0.8 cycles slower at some
-// 16-byte offsets within a 64-byte line, and both 32-byte ones are good.
+// compiler keeps a second copy and moves it every pass.
 #define WORDSWEEP_CODE                                                                 \
   STRCYCLES_ALIGNED_LABELS STRCYCLES_INVARIANTS_IN_PLACE STRCYCLES_FOR_SEVEN_REGISTERS \
-      STRCYCLES_ALIGNED_32
+      WORDSWEEP_START
 
 WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
   const std::uint32_t c = static_cast<unsigned char>(pattern[0]);
@@ -101,7 +143,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
         break;
       }
       w = Word(p + 16);
-      if (LAST_RARELY(Flagged(word = ahead))) {
+      if (FOURTH_WORD_EXIT(Flagged(word = ahead))) {
         p += 12;
         break;
       }
@@ -116,7 +158,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
   const std::size_t n =
       static_cast<std::size_t>(p - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
 
-  const std::uint32_t C = InRegister(c) * kOnes;
+  const std::uint32_t C = FirstByteInEveryLane(c);
   const char* s = source;
   std::uint32_t flags;
   w = Word(s);
@@ -135,7 +177,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
         break;
       }
       w = Word(s + 16);
-      if (LAST_RARELY(flags = Flags(ahead, C))) {
+      if (FOURTH_WORD_EXIT(flags = Flags(ahead, C))) {
         s += 12;
         break;
       }
@@ -146,9 +188,13 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
     // 0x81 and up and lanes a borrow reached: each is looked at again.
     do {
       const char* q = s + (static_cast<unsigned>(__builtin_ctz(flags)) >> 3);
+      // c is not 0, so a byte that fails the pattern's check is none either.
       const std::uint32_t byte = static_cast<unsigned char>(*q);
-      if (byte == c && Matches(q, pattern, n)) return q;
-      if (!byte) return nullptr;
+      if (byte == FirstByte(c, C)) {
+        if (Matches(q, pattern, n)) return q;
+      } else if (!byte) {
+        return nullptr;
+      }
       flags &= flags - 1;
     } while (flags);
     s += 4;
