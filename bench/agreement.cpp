@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <map>
 
+#include "bench/call_timings.h"
 #include "driver/contestants.h"
 #include "driver/cycle_clock.h"
 #include "driver/fixed_calls.h"
@@ -28,6 +29,10 @@ constexpr double kAgreeShare = 0.12;
 constexpr std::uint32_t kBatch = 8;
 // Additions per pass of the core-clock chain.
 constexpr int kChainAdds = 1000;
+// The step and latency loops: repetitions of each loop per report trial, and
+// passes per repetition, short so that few repetitions meet an interruption.
+constexpr int kShortRepetitions = 4;
+constexpr std::uint32_t kShortPasses = kLoopCount / 10;
 
 double tsc_hz;
 
@@ -37,12 +42,16 @@ struct Figures {
   double report_low = NAN;
   double report_median = NAN;
   double batch_low = NAN;
+  double step_low = NAN;
+  double latency_low = NAN;
 };
 std::map<std::string, Figures> figures;
 std::vector<std::string> names;
 double core_ghz = NAN;
 
+// NaN when any value is: a loop that could not time its call.
 double Percentile(std::vector<double> values, double share) {
+  if (std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); })) return NAN;
   std::sort(values.begin(), values.end());
   const std::size_t at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
   return values[at];
@@ -71,20 +80,35 @@ double (*const kBatchTrials[kContestantCount])() = {
     TicksPerCallInBatches<contestant::CallWordsweep>,
 };
 
-// The report's trials and the batch timing, alternated so that a noisy
-// stretch of the machine falls on both alike.
+// The step and latency loops (bench/call_timings.h), in the same order.
+void (*const kShortTimings[kContestantCount])(call_timing::Repetitions&, std::uint32_t) = {
+    call_timing::Repeat<contestant::CallStrstr, call_timing::chained::Strstr>,
+    call_timing::Repeat<contestant::CallFinstr, call_timing::chained::Finstr>,
+    call_timing::Repeat<contestant::CallWordsweep, call_timing::chained::Wordsweep>,
+};
+
+// The report's trials, the batch timing and the short step and latency
+// loops, alternated so that a noisy stretch of the machine falls on all alike.
 void ReportCase(benchmark::State& state, int row) {
   std::vector<double> trials, batches;
+  call_timing::Repetitions short_loops;
   for (auto _ : state) {
     for (int i = 0; i < kReportTrials; ++i) {
       trials.push_back(kContestants[row].measure());
       batches.push_back(kBatchTrials[row]());
+      for (int j = 0; j < kShortRepetitions; ++j) kShortTimings[row](short_loops, kShortPasses);
     }
   }
   state.counters["report_p20"] = Percentile(trials, 0.2);
   state.counters["report_median"] = Percentile(trials, 0.5);
   state.counters["batch_p20"] = Percentile(batches, 0.2);
+  // Low percentile against low percentile: a difference per repetition
+  // would be low whenever the one-call loop was the one interrupted.
+  state.counters["step_p20"] =
+      Percentile(short_loops.two_calls, 0.2) - Percentile(short_loops.one_call, 0.2);
+  state.counters["latency_p20"] = Percentile(short_loops.waited, 0.2);
   state.counters["trials"] = static_cast<double>(trials.size());
+  state.counters["repetitions"] = static_cast<double>(short_loops.waited.size());
 }
 
 // One register added to itself through another, kChainAdds times: each
@@ -141,17 +165,38 @@ void Collect(const std::vector<BenchmarkReporter::Run>& runs) {
         figures[contestant].report_low = counter("report_p20");
         figures[contestant].report_median = counter("report_median");
         figures[contestant].batch_low = counter("batch_p20");
+        figures[contestant].step_low = counter("step_p20");
+        figures[contestant].latency_low = counter("latency_p20");
       }
     }
     if (name == "clock/core" && run.aggregate_name == "median") core_ghz = counter("core_ghz");
   }
 }
 
+namespace {
+
+// Ticks in the core's own clocks, at the rate clock/core measured.
+double CoreClocks(double ticks) {
+  return ticks * core_ghz * 1e9 / tsc_hz;
+}
+
+// The report's low percentile against the suite's.
+bool Agrees(const Figures& f) {
+  return std::fabs(f.report_low - f.bench_low) <= std::max(kAgreeTicks, kAgreeShare * f.bench_low);
+}
+
+// Whether a contestant was timed at all in this run, or filtered out.
+bool Timed(const Figures& f) {
+  return !std::isnan(f.bench) || !std::isnan(f.report_low);
+}
+
+}  // namespace
+
 std::vector<BenchmarkReporter::Run> Rows() {
   std::vector<BenchmarkReporter::Run> rows;
   for (std::size_t i = 0; i < names.size(); ++i) {
     const Figures& f = figures[names[i]];
-    if (std::isnan(f.bench) && std::isnan(f.report_low)) continue;  // filtered out
+    if (!Timed(f)) continue;
     BenchmarkReporter::Run row;
     row.run_name.function_name = "agreement/" + names[i];
     row.family_index = -1;
@@ -169,12 +214,13 @@ std::vector<BenchmarkReporter::Run> Rows() {
     row.counters["bench"] = f.bench;
     row.counters["bench_p20"] = f.bench_low;
     row.counters["batch_p20"] = f.batch_low;
+    row.counters["step_p20"] = f.step_low;
+    row.counters["latency_p20"] = f.latency_low;
+    row.counters["latency_core"] = CoreClocks(f.latency_low);
     row.counters["difference"] = difference;
     row.counters["difference_pct"] = 100 * difference / f.bench_low;
-    // Core clocks per tick: the same difference in the core's own unit.
-    row.counters["difference_core"] = difference * core_ghz * 1e9 / tsc_hz;
-    const bool agrees = std::fabs(difference) <= std::max(kAgreeTicks, kAgreeShare * f.bench_low);
-    row.counters["agrees"] = agrees ? 1.0 : 0.0;
+    row.counters["difference_core"] = CoreClocks(difference);
+    row.counters["agrees"] = Agrees(f) ? 1.0 : 0.0;
     rows.push_back(row);
   }
   return rows;

@@ -1,7 +1,8 @@
 // The program's own figures beside the suite's: each contestant's
 // MeasureCallCycles run as the report runs it, Google Benchmark's timing of
-// the same call (nothing subtracted), their difference, and the core's clock
-// while measuring, so that ticks can be read as core clocks.
+// the same call (nothing subtracted), their difference, the same call's step
+// and latency (bench/call_timings.h), and the core's clock while measuring,
+// so that ticks can be read as core clocks.
 #ifndef STRCYCLES_BENCH_AGREEMENT_H_
 #define STRCYCLES_BENCH_AGREEMENT_H_
 
