@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <map>
+#include <ostream>
 
 #include "bench/call_timings.h"
 #include "driver/contestants.h"
@@ -224,6 +226,37 @@ std::vector<BenchmarkReporter::Run> Rows() {
     rows.push_back(row);
   }
   return rows;
+}
+
+void PrintSummary(std::ostream& out, const std::string& machine, bool debug_library) {
+  out << "\n";
+  if (debug_library) {
+    out << "Google Benchmark said \"Library was built as DEBUG\": Debian builds libbenchmark\n"
+           "optimised (-O2) but without NDEBUG, so the library keeps its own checks. It runs\n"
+           "only before and after each timed loop; the loops are this program's code, so the\n"
+           "figures are not affected.\n";
+  }
+  char line[160];
+  std::snprintf(line, sizeof line,
+                "Per call of the fixed task, ticks (core clocks); %s, core %.2f GHz\n",
+                machine.c_str(), core_ghz);
+  out << line;
+  out << "report: the program's figure; bench: Google Benchmark's; step: two calls a pass\n"
+         "less one; latency: each call waiting for the last's answer\n";
+  std::snprintf(line, sizeof line, "%-10s %14s %14s %14s %14s  %s\n", "routine", "report", "bench",
+                "step", "latency", "agrees");
+  out << line;
+  for (const std::string& name : names) {
+    const Figures& f = figures[name];
+    if (!Timed(f)) continue;
+    std::snprintf(line, sizeof line, "%-10s", name.c_str());
+    out << line;
+    for (const double ticks : {f.report_low, f.bench_low, f.step_low, f.latency_low}) {
+      std::snprintf(line, sizeof line, " %6.1f (%5.1f)", ticks, CoreClocks(ticks));
+      out << line;
+    }
+    out << (Agrees(f) ? "  yes\n" : "  no\n");
+  }
 }
 
 }  // namespace agreement

@@ -8,6 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ void Collect(const std::vector<benchmark::BenchmarkReporter::Run>& runs);
 
 // One row per contestant: agreement/<name>, and whether each agrees.
 std::vector<benchmark::BenchmarkReporter::Run> Rows();
+
+// The same figures in short, a line per contestant, in ticks and core
+// clocks. `machine` names the processor and the counter's rate;
+// `debug_library` when Google Benchmark said its library was built as DEBUG.
+void PrintSummary(std::ostream& out, const std::string& machine, bool debug_library);
 
 }  // namespace agreement
 
