@@ -46,6 +46,8 @@ struct Figures {
   double batch_low = NAN;
   double step_low = NAN;
   double latency_low = NAN;
+  // How many figures each low percentile is taken over.
+  double bench_repetitions = NAN, report_trials = NAN, short_repetitions = NAN;
 };
 std::map<std::string, Figures> figures;
 std::vector<std::string> names;
@@ -161,14 +163,18 @@ void Collect(const std::vector<BenchmarkReporter::Run>& runs) {
     for (const std::string& contestant : names) {
       if (name == "fixed/" + contestant && run.aggregate_name == "median")
         figures[contestant].bench = counter("cycles");
-      if (name == "fixed/" + contestant && run.aggregate_name == kLowStatistic)
+      if (name == "fixed/" + contestant && run.aggregate_name == kLowStatistic) {
         figures[contestant].bench_low = counter("cycles");
+        figures[contestant].bench_repetitions = static_cast<double>(run.repetitions);
+      }
       if (name == "report/" + contestant) {
         figures[contestant].report_low = counter("report_p20");
         figures[contestant].report_median = counter("report_median");
         figures[contestant].batch_low = counter("batch_p20");
         figures[contestant].step_low = counter("step_p20");
         figures[contestant].latency_low = counter("latency_p20");
+        figures[contestant].report_trials = counter("trials");
+        figures[contestant].short_repetitions = counter("repetitions");
       }
     }
     if (name == "clock/core" && run.aggregate_name == "median") core_ghz = counter("core_ghz");
@@ -229,6 +235,9 @@ std::vector<BenchmarkReporter::Run> Rows() {
 }
 
 void PrintSummary(std::ostream& out, const std::string& machine, bool debug_library) {
+  const auto first = std::find_if(names.begin(), names.end(),
+                                  [](const std::string& name) { return Timed(figures[name]); });
+  if (first == names.end()) return;  // no contestant's fixed task in this run
   out << "\n";
   if (debug_library) {
     out << "Google Benchmark said \"Library was built as DEBUG\": Debian builds libbenchmark\n"
@@ -236,13 +245,23 @@ void PrintSummary(std::ostream& out, const std::string& machine, bool debug_libr
            "only before and after each timed loop; the loops are this program's code, so the\n"
            "figures are not affected.\n";
   }
-  char line[160];
+  char line[256];
   std::snprintf(line, sizeof line,
-                "Per call of the fixed task, ticks (core clocks); %s, core %.2f GHz\n",
+                "\nPer call of the fixed task, ticks (core clocks); %s, core %.2f GHz\n",
                 machine.c_str(), core_ghz);
   out << line;
-  out << "report: the program's figure; bench: Google Benchmark's; step: two calls a pass\n"
-         "less one; latency: each call waiting for the last's answer\n";
+  // Every contestant's figures are taken over the same counts.
+  const Figures& any = figures[*first];
+  std::snprintf(
+      line, sizeof line,
+      "report: the program's figure, bench: Google Benchmark's, 20th percentiles of\n"
+      "%.0f trials and %.0f repetitions; step: two calls a pass less one, latency: each\n",
+      any.report_trials, any.bench_repetitions);
+  out << line;
+  std::snprintf(line, sizeof line,
+                "call waiting for the last's answer, 20th percentiles of %.0f repetitions\n",
+                any.short_repetitions);
+  out << line;
   std::snprintf(line, sizeof line, "%-10s %14s %14s %14s %14s  %s\n", "routine", "report", "bench",
                 "step", "latency", "agrees");
   out << line;
