@@ -23,8 +23,8 @@ namespace call_timing {
 
 // A link of the chain: the contestant's fixed call on `haystack`, and from
 // its result the next call's haystack, which is the fixed haystack again as
-// long as the routine finds the needle at `match`. Taking the result off by
-// one arithmetic operation is all a link adds to the call.
+// long as the routine finds the needle at `match`. One arithmetic operation
+// on the result is all a link adds to the call.
 using Link = const char* (*)(const char* haystack, std::ptrdiff_t match);
 
 namespace chained {
@@ -48,7 +48,7 @@ namespace chained {
 
 }  // namespace chained
 
-// Ticks per pass of `passes` passes, each making the fixed call `Call`
+// Ticks per pass of `passes` passes (at least one), each making the fixed call `Call`
 // kCallsPerPass times (1 or 2), fenced as the program's timed loop is; the
 // counter step is the same instruction in both forms.
 template <void (*Call)(), int kCallsPerPass>
@@ -67,14 +67,17 @@ template <void (*Call)(), int kCallsPerPass>
   return static_cast<double>(ticks) / passes;
 }
 
-// Ticks per call of `passes` chained calls, nothing subtracted; NaN when the
-// routine does not find the needle, so that there is no chain to follow. The
-// match is found by a call before the loop: a value the compiler cannot see,
-// so that it cannot turn the chain back into calls on a constant haystack.
+// Ticks per call of `passes` chained calls (at least one), nothing
+// subtracted; NaN when the routine does not find the needle, so that there is
+// no chain to follow. The match is found by a call before the loop: a value
+// the compiler cannot see, so that it cannot turn the chain back into calls
+// on a constant haystack. Compared as numbers, as a null result may be.
 template <Link kLink>
 [[gnu::noinline]] double TicksPerWaitedCall(std::uint32_t passes) {
-  const std::ptrdiff_t match = kLink(test_data.haystack, 0) - test_data.haystack;
-  if (match < 0 || match >= static_cast<std::ptrdiff_t>(sizeof test_data.haystack)) return NAN;
+  const std::uintptr_t start_address = reinterpret_cast<std::uintptr_t>(test_data.haystack);
+  const std::uintptr_t found = reinterpret_cast<std::uintptr_t>(kLink(test_data.haystack, 0));
+  if (found < start_address || found - start_address >= sizeof test_data.haystack) return NAN;
+  const auto match = static_cast<std::ptrdiff_t>(found - start_address);
   const char* haystack = test_data.haystack;
   SerializeExecution();
   const std::uint64_t start = ReadTimeStampCounter();
