@@ -4,8 +4,11 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <map>
+#include <ostream>
 
+#include "bench/call_timings.h"
 #include "driver/contestants.h"
 #include "driver/cycle_clock.h"
 #include "driver/fixed_calls.h"
@@ -28,6 +31,10 @@ constexpr double kAgreeShare = 0.12;
 constexpr std::uint32_t kBatch = 8;
 // Additions per pass of the core-clock chain.
 constexpr int kChainAdds = 1000;
+// The step and latency loops: repetitions of each loop per report trial, and
+// passes per repetition, short so that few repetitions meet an interruption.
+constexpr int kShortRepetitions = 4;
+constexpr std::uint32_t kShortPasses = kLoopCount / 10;
 
 double tsc_hz;
 
@@ -37,12 +44,18 @@ struct Figures {
   double report_low = NAN;
   double report_median = NAN;
   double batch_low = NAN;
+  double step_low = NAN;
+  double latency_low = NAN;
+  // How many figures each low percentile is taken over.
+  double bench_repetitions = NAN, report_trials = NAN, short_repetitions = NAN;
 };
 std::map<std::string, Figures> figures;
 std::vector<std::string> names;
 double core_ghz = NAN;
 
+// NaN when any value is: a loop that could not time its call.
 double Percentile(std::vector<double> values, double share) {
+  if (std::any_of(values.begin(), values.end(), [](double v) { return std::isnan(v); })) return NAN;
   std::sort(values.begin(), values.end());
   const std::size_t at = static_cast<std::size_t>(share * static_cast<double>(values.size() - 1));
   return values[at];
@@ -71,20 +84,35 @@ double (*const kBatchTrials[kContestantCount])() = {
     TicksPerCallInBatches<contestant::CallWordsweep>,
 };
 
-// The report's trials and the batch timing, alternated so that a noisy
-// stretch of the machine falls on both alike.
+// The step and latency loops (bench/call_timings.h), in the same order.
+void (*const kShortTimings[kContestantCount])(call_timing::Repetitions&, std::uint32_t) = {
+    call_timing::Repeat<contestant::CallStrstr, call_timing::chained::Strstr>,
+    call_timing::Repeat<contestant::CallFinstr, call_timing::chained::Finstr>,
+    call_timing::Repeat<contestant::CallWordsweep, call_timing::chained::Wordsweep>,
+};
+
+// The report's trials, the batch timing and the short step and latency
+// loops, alternated so that a noisy stretch of the machine falls on all alike.
 void ReportCase(benchmark::State& state, int row) {
   std::vector<double> trials, batches;
+  call_timing::Repetitions short_loops;
   for (auto _ : state) {
     for (int i = 0; i < kReportTrials; ++i) {
       trials.push_back(kContestants[row].measure());
       batches.push_back(kBatchTrials[row]());
+      for (int j = 0; j < kShortRepetitions; ++j) kShortTimings[row](short_loops, kShortPasses);
     }
   }
   state.counters["report_p20"] = Percentile(trials, 0.2);
   state.counters["report_median"] = Percentile(trials, 0.5);
   state.counters["batch_p20"] = Percentile(batches, 0.2);
+  // Low percentile against low percentile: a difference per repetition
+  // would be low whenever the one-call loop was the one interrupted.
+  state.counters["step_p20"] =
+      Percentile(short_loops.two_calls, 0.2) - Percentile(short_loops.one_call, 0.2);
+  state.counters["latency_p20"] = Percentile(short_loops.waited, 0.2);
   state.counters["trials"] = static_cast<double>(trials.size());
+  state.counters["repetitions"] = static_cast<double>(short_loops.waited.size());
 }
 
 // One register added to itself through another, kChainAdds times: each
@@ -135,23 +163,48 @@ void Collect(const std::vector<BenchmarkReporter::Run>& runs) {
     for (const std::string& contestant : names) {
       if (name == "fixed/" + contestant && run.aggregate_name == "median")
         figures[contestant].bench = counter("cycles");
-      if (name == "fixed/" + contestant && run.aggregate_name == kLowStatistic)
+      if (name == "fixed/" + contestant && run.aggregate_name == kLowStatistic) {
         figures[contestant].bench_low = counter("cycles");
+        figures[contestant].bench_repetitions = static_cast<double>(run.repetitions);
+      }
       if (name == "report/" + contestant) {
         figures[contestant].report_low = counter("report_p20");
         figures[contestant].report_median = counter("report_median");
         figures[contestant].batch_low = counter("batch_p20");
+        figures[contestant].step_low = counter("step_p20");
+        figures[contestant].latency_low = counter("latency_p20");
+        figures[contestant].report_trials = counter("trials");
+        figures[contestant].short_repetitions = counter("repetitions");
       }
     }
     if (name == "clock/core" && run.aggregate_name == "median") core_ghz = counter("core_ghz");
   }
 }
 
+namespace {
+
+// Ticks in the core's own clocks, at the rate clock/core measured.
+double CoreClocks(double ticks) {
+  return ticks * core_ghz * 1e9 / tsc_hz;
+}
+
+// The report's low percentile against the suite's.
+bool Agrees(const Figures& f) {
+  return std::fabs(f.report_low - f.bench_low) <= std::max(kAgreeTicks, kAgreeShare * f.bench_low);
+}
+
+// Whether a contestant was timed at all in this run, or filtered out.
+bool Timed(const Figures& f) {
+  return !std::isnan(f.bench) || !std::isnan(f.report_low);
+}
+
+}  // namespace
+
 std::vector<BenchmarkReporter::Run> Rows() {
   std::vector<BenchmarkReporter::Run> rows;
   for (std::size_t i = 0; i < names.size(); ++i) {
     const Figures& f = figures[names[i]];
-    if (std::isnan(f.bench) && std::isnan(f.report_low)) continue;  // filtered out
+    if (!Timed(f)) continue;
     BenchmarkReporter::Run row;
     row.run_name.function_name = "agreement/" + names[i];
     row.family_index = -1;
@@ -169,15 +222,60 @@ std::vector<BenchmarkReporter::Run> Rows() {
     row.counters["bench"] = f.bench;
     row.counters["bench_p20"] = f.bench_low;
     row.counters["batch_p20"] = f.batch_low;
+    row.counters["step_p20"] = f.step_low;
+    row.counters["latency_p20"] = f.latency_low;
+    row.counters["latency_core"] = CoreClocks(f.latency_low);
     row.counters["difference"] = difference;
     row.counters["difference_pct"] = 100 * difference / f.bench_low;
-    // Core clocks per tick: the same difference in the core's own unit.
-    row.counters["difference_core"] = difference * core_ghz * 1e9 / tsc_hz;
-    const bool agrees = std::fabs(difference) <= std::max(kAgreeTicks, kAgreeShare * f.bench_low);
-    row.counters["agrees"] = agrees ? 1.0 : 0.0;
+    row.counters["difference_core"] = CoreClocks(difference);
+    row.counters["agrees"] = Agrees(f) ? 1.0 : 0.0;
     rows.push_back(row);
   }
   return rows;
+}
+
+void PrintSummary(std::ostream& out, const std::string& machine, bool debug_library) {
+  const auto first = std::find_if(names.begin(), names.end(),
+                                  [](const std::string& name) { return Timed(figures[name]); });
+  if (first == names.end()) return;  // no contestant's fixed task in this run
+  out << "\n";
+  if (debug_library) {
+    out << "Google Benchmark said \"Library was built as DEBUG\": Debian builds libbenchmark\n"
+           "optimised (-O2) but without NDEBUG, so the library keeps its own checks. It runs\n"
+           "only before and after each timed loop; the loops are this program's code, so the\n"
+           "figures are not affected.\n";
+  }
+  char line[256];
+  std::snprintf(line, sizeof line,
+                "\nPer call of the fixed task, ticks (core clocks); %s, core %.2f GHz\n",
+                machine.c_str(), core_ghz);
+  out << line;
+  // Every contestant's figures are taken over the same counts.
+  const Figures& any = figures[*first];
+  std::snprintf(
+      line, sizeof line,
+      "report: the program's figure, bench: Google Benchmark's, 20th percentiles of\n"
+      "%.0f trials and %.0f repetitions; step: two calls a pass less one, latency: each\n",
+      any.report_trials, any.bench_repetitions);
+  out << line;
+  std::snprintf(line, sizeof line,
+                "call waiting for the last's answer, 20th percentiles of %.0f repetitions\n",
+                any.short_repetitions);
+  out << line;
+  std::snprintf(line, sizeof line, "%-10s %14s %14s %14s %14s  %s\n", "routine", "report", "bench",
+                "step", "latency", "agrees");
+  out << line;
+  for (const std::string& name : names) {
+    const Figures& f = figures[name];
+    if (!Timed(f)) continue;
+    std::snprintf(line, sizeof line, "%-10s", name.c_str());
+    out << line;
+    for (const double ticks : {f.report_low, f.bench_low, f.step_low, f.latency_low}) {
+      std::snprintf(line, sizeof line, " %6.1f (%5.1f)", ticks, CoreClocks(ticks));
+      out << line;
+    }
+    out << (Agrees(f) ? "  yes\n" : "  no\n");
+  }
 }
 
 }  // namespace agreement

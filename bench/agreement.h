@@ -1,12 +1,14 @@
 // The program's own figures beside the suite's: each contestant's
 // MeasureCallCycles run as the report runs it, Google Benchmark's timing of
-// the same call (nothing subtracted), their difference, and the core's clock
-// while measuring, so that ticks can be read as core clocks.
+// the same call (nothing subtracted), their difference, the same call's step
+// and latency (bench/call_timings.h), and the core's clock while measuring,
+// so that ticks can be read as core clocks.
 #ifndef STRCYCLES_BENCH_AGREEMENT_H_
 #define STRCYCLES_BENCH_AGREEMENT_H_
 
 #include <benchmark/benchmark.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,11 @@ void Collect(const std::vector<benchmark::BenchmarkReporter::Run>& runs);
 
 // One row per contestant: agreement/<name>, and whether each agrees.
 std::vector<benchmark::BenchmarkReporter::Run> Rows();
+
+// The same figures in short, a line per contestant, in ticks and core
+// clocks. `machine` names the processor and the counter's rate;
+// `debug_library` when Google Benchmark said its library was built as DEBUG.
+void PrintSummary(std::ostream& out, const std::string& machine, bool debug_library);
 
 }  // namespace agreement
 

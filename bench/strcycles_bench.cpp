@@ -13,8 +13,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "bench/agreement.h"
@@ -245,10 +247,18 @@ void RegisterRoutine(const std::string& name, int row) {
 // Prints the counters without the "/s" the console gives rates: cycles and
 // bytes per cycle are rates only in how Google Benchmark computes them. It
 // also collects the figures the agreement rows need, and prints those rows
-// last.
+// last, then their summary.
 class PlainCounterConsole : public benchmark::ConsoleReporter {
  public:
-  using ConsoleReporter::ConsoleReporter;
+  PlainCounterConsole(OutputOptions options, std::string machine)
+      : ConsoleReporter(options), machine_(std::move(machine)) {}
+  // The library's own context lines say whether it was built as DEBUG.
+  bool ReportContext(const Context& context) override {
+    std::ostringstream said;
+    PrintBasicContext(&said, context);
+    debug_library_ = said.str().find("built as DEBUG") != std::string::npos;
+    return ConsoleReporter::ReportContext(context);
+  }
   void ReportRuns(const std::vector<Run>& runs) override {
     agreement::Collect(runs);
     std::vector<Run> plain = runs;
@@ -262,8 +272,13 @@ class PlainCounterConsole : public benchmark::ConsoleReporter {
   }
   void Finalize() override {
     ConsoleReporter::ReportRuns(agreement::Rows());
+    agreement::PrintSummary(GetOutputStream(), machine_, debug_library_);
     ConsoleReporter::Finalize();
   }
+
+ private:
+  std::string machine_;
+  bool debug_library_ = false;
 };
 
 // The JSON file with the agreement rows at its end. The console sees every
@@ -300,6 +315,9 @@ int main(int argc, char** argv) {
   benchmark::AddCustomContext("cpu_model", CpuInfo("model name"));
   benchmark::AddCustomContext("cpu_vendor", CpuInfo("vendor_id"));
   benchmark::AddCustomContext("cpu_family_model", CpuInfo("cpu family") + "/" + CpuInfo("model"));
+  std::snprintf(rate, sizeof rate, "%.3f GHz", tsc_hz * 1e-9);
+  const std::string machine = CpuInfo("vendor_id") + " family " + CpuInfo("cpu family") +
+                              " model " + CpuInfo("model") + ", counter " + rate;
 
   agreement::RegisterCoreClockCase(tsc_hz);
   RegisterRoutine<Routine::kStrstr>("strstr", 0);
@@ -312,7 +330,8 @@ int main(int argc, char** argv) {
   setpriority(PRIO_PROCESS, 0, -10);
 
   PlainCounterConsole console(isatty(STDOUT_FILENO) ? PlainCounterConsole::OO_ColorTabular
-                                                    : PlainCounterConsole::OO_Tabular);
+                                                    : PlainCounterConsole::OO_Tabular,
+                              machine);
   AgreementJson file;
   benchmark::RunSpecifiedBenchmarks(&console, json_file ? &file : nullptr);
   benchmark::Shutdown();
