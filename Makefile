@@ -162,6 +162,15 @@ bench-home: deps windows native
 	@$(call BUILD_TREE,bench)
 	@tools/bench_home.py $(BUILD) --rounds $(BENCH_HOME_ROUNDS) --bench $(BUILD)/bench/strcycles_bench
 
+# The fixed calls built by every GCC and Clang on PATH (each in
+# build/compilers/<compiler>), timed in turn BENCH_COMPILERS_ROUNDS times: one
+# table of the report's figure, the step and the latency per compiler.
+BENCH_COMPILERS_ROUNDS ?= 20
+.PHONY: bench-compilers
+bench-compilers:
+	@$(REQUIRE) install bench-compilers >&2 && $(REQUIRE) need bench-compilers >&2
+	@python3 tools/bench_compilers.py $(BUILD) --rounds $(BENCH_COMPILERS_ROUNDS)
+
 # docs/scaling.png from the last make bench (running it when there is none).
 plot:
 	@$(REQUIRE) install plot >&2 && $(REQUIRE) need plot >&2

@@ -11,11 +11,11 @@
 #   requirements.sh have TARGET        the same, worded as a skipped leg
 #
 # Targets: run, native, clang, sanitize, m32, windows, fuzz, lint, bench,
-# plot, dist, format, and check (all of the check legs). Some tools only let single tests
-# run (valgrind, wine, qemu-i386, the Python modules the machine-code checks
-# read binaries with): they are installed with their target, but where they
-# are missing the target still runs and those tests report themselves
-# skipped, with the reason.
+# bench-compilers, plot, dist, format, and check (all of the check legs).
+# Some tools only let single tests run (valgrind, wine, qemu-i386, the Python
+# modules the machine-code checks read binaries with): they are installed with
+# their target, but where they are missing the target still runs and those
+# tests report themselves skipped, with the reason.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -141,6 +141,7 @@ needs() {
     fuzz) echo cmake make clang++ libfuzzer ;;
     lint) echo cmake make compiler clang++ libfuzzer clang-tidy clang-format cppcheck ;;
     bench) echo cmake make compiler benchmark ;;
+    bench-compilers) echo cmake make compiler python3 ;;
     plot) echo gnuplot python3 ;;
     dist) echo "${windows[@]}" zip git ;;
     format) echo clang-format ;;

@@ -1,0 +1,86 @@
+// The fixed calls as this tree's compiler built them, timed without Google
+// Benchmark so that any compiler's tree can build it: for make bench-compilers
+// (tools/bench_compilers.py), which runs one of these per compiler in turn and
+// compares them. Each repetition prints one line per figure:
+//
+//   <contestant> report <ticks>    MeasureCallCycles, as the program's trials
+//   <contestant> one <ticks>       one call a pass, ticks per pass
+//   <contestant> two <ticks>       two calls a pass, ticks per pass
+//   <contestant> waited <ticks>    each call waiting for the last, per call
+//   clock tsc_ghz <rate>           the counter's rate
+//   clock core_per_tick <ratio>    core clocks per counter tick
+//
+// usage: strcycles_compilers [REPETITIONS]
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "bench/call_timings.h"
+#include "driver/contestants.h"
+#include "driver/cycle_clock.h"
+#include "driver/fixed_calls.h"
+#include "driver/measure.h"
+
+namespace {
+
+// Passes of the step and latency loops: short, so that few meet an interrupt.
+constexpr std::uint32_t kShortPasses = kLoopCount / 10;
+// Dependent additions per pass of the core-clock chain, and its passes.
+constexpr int kChainAdds = 1000;
+constexpr int kChainPasses = 2000;
+
+const char* const kNames[kContestantCount] = {"strstr", "finstr", "Wordsweep"};
+
+// The step and latency loops, in the contestant table's order.
+void (*const kShortTimings[kContestantCount])(call_timing::Repetitions&, std::uint32_t) = {
+    call_timing::Repeat<contestant::CallStrstr, call_timing::chained::Strstr>,
+    call_timing::Repeat<contestant::CallFinstr, call_timing::chained::Finstr>,
+    call_timing::Repeat<contestant::CallWordsweep, call_timing::chained::Wordsweep>,
+};
+
+double TimeStampCounterGhz() {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const std::uint64_t ticks_at_start = ReadTimeStampCounter();
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  const std::uint64_t ticks = ReadTimeStampCounter() - ticks_at_start;
+  const std::chrono::duration<double, std::nano> elapsed = Clock::now() - start;
+  return static_cast<double>(ticks) / elapsed.count();
+}
+
+// One register added to itself through another: each addition waits for the
+// last, one core clock apiece on every x86 (an immediate would not do: some
+// cores fold chains of small immediate additions).
+double CoreClocksPerTick() {
+  std::uint64_t sum = 0;
+  const std::uint64_t one = 1;
+  SerializeExecution();
+  const std::uint64_t start = ReadTimeStampCounter();
+  for (int pass = 0; pass < kChainPasses; ++pass) {
+    asm volatile(".rept %c2\n\tadd %1, %0\n\t.endr" : "+r"(sum) : "r"(one), "i"(kChainAdds));
+  }
+  SerializeExecution();
+  const std::uint64_t ticks = ReadTimeStampCounter() - start;
+  return static_cast<double>(kChainAdds) * kChainPasses / static_cast<double>(ticks);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int repetitions = argc > 1 ? std::atoi(argv[1]) : 4;
+  std::printf("clock tsc_ghz %.4f\n", TimeStampCounterGhz());
+  for (int repetition = 0; repetition < repetitions; ++repetition) {
+    std::printf("clock core_per_tick %.4f\n", CoreClocksPerTick());
+    for (std::uint32_t row = 0; row < kContestantCount; ++row) {
+      call_timing::Repetitions loops;
+      const std::int32_t figure = kContestants[row].measure();
+      kShortTimings[row](loops, kShortPasses);
+      std::printf("%s report %d\n%s one %.3f\n%s two %.3f\n%s waited %.3f\n", kNames[row],
+                  static_cast<int>(figure), kNames[row], loops.one_call[0], kNames[row],
+                  loops.two_calls[0], kNames[row], loops.waited[0]);
+    }
+  }
+  return 0;
+}
