@@ -1,9 +1,9 @@
-// The fixed calls as this tree's compiler built them, timed without Google
-// Benchmark so that any compiler's tree can build it: for make bench-compilers
-// (tools/bench_compilers.py), which runs one of these per compiler in turn and
-// compares them. Each repetition prints one line per figure:
+// The fixed calls as this tree's compiler built them, timed by the speed
+// suite's step and latency loops without Google Benchmark, so that any
+// compiler's tree can build it: for make bench-compilers
+// (tools/bench_compilers.py), which runs it and the program for every
+// compiler in turn. Each repetition prints one line per figure:
 //
-//   <contestant> report <ticks>    MeasureCallCycles, as the program's trials
 //   <contestant> one <ticks>       one call a pass, ticks per pass
 //   <contestant> two <ticks>       two calls a pass, ticks per pass
 //   <contestant> waited <ticks>    each call waiting for the last, per call
@@ -18,10 +18,10 @@
 #include <thread>
 
 #include "bench/call_timings.h"
-#include "driver/contestants.h"
 #include "driver/cycle_clock.h"
 #include "driver/fixed_calls.h"
 #include "driver/measure.h"
+#include "driver/test_data.h"
 
 namespace {
 
@@ -75,11 +75,9 @@ int main(int argc, char** argv) {
     std::printf("clock core_per_tick %.4f\n", CoreClocksPerTick());
     for (std::uint32_t row = 0; row < kContestantCount; ++row) {
       call_timing::Repetitions loops;
-      const std::int32_t figure = kContestants[row].measure();
       kShortTimings[row](loops, kShortPasses);
-      std::printf("%s report %d\n%s one %.3f\n%s two %.3f\n%s waited %.3f\n", kNames[row],
-                  static_cast<int>(figure), kNames[row], loops.one_call[0], kNames[row],
-                  loops.two_calls[0], kNames[row], loops.waited[0]);
+      std::printf("%s one %.3f\n%s two %.3f\n%s waited %.3f\n", kNames[row], loops.one_call[0],
+                  kNames[row], loops.two_calls[0], kNames[row], loops.waited[0]);
     }
   }
   return 0;

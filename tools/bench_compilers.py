@@ -2,15 +2,16 @@
 """make bench-compilers: the fixed calls built by every GCC and Clang on PATH,
 timed side by side on this processor.
 
-Each compiler gets a tree of its own (BUILD/compilers/<compiler>) with
-bench/compiler_timings.cpp built against the program's own measurement and
-search routines. The trees' timing programs then run in turn, ROUNDS times,
-so that a busy stretch of the machine falls on every compiler alike, and one
-table shows each figure's 20th percentile: the report's own figure, the step
-(two calls a pass minus one: what a call costs back to back) and the latency
-(each call waiting for the last), per contestant, in ticks and in core clocks.
+Each compiler gets a tree of its own (BUILD/compilers/<compiler>) with the
+program and bench/compiler_timings.cpp, which times the program's fixed calls
+by the speed suite's step and latency loops. Both then run in turn for every
+compiler, ROUNDS times, so that a busy stretch of the machine falls on all
+alike, and one table shows each figure's 20th percentile: the program's own
+report figures, the step (two calls a pass minus one: what a call costs back
+to back) and the latency (each call waiting for the last), per contestant, in
+ticks and in core clocks.
 
-usage: bench_compilers.py BUILD [--rounds N] [--repetitions N] [--compilers A,B]
+usage: bench_compilers.py BUILD [--rounds N] [--repetitions N] [--only COMPILER]
 """
 import argparse
 import os
@@ -32,6 +33,18 @@ def percentile(values, share):
     return ordered[int(share * (len(ordered) - 1))]
 
 
+def describe(command):
+    """"GCC 12.2.0" or "Clang 19.1.7" for a compiler command, or None."""
+    try:
+        first = subprocess.run([command, "--version"], capture_output=True, text=True,
+                               timeout=30).stdout.splitlines()[0]
+    except (OSError, IndexError, subprocess.TimeoutExpired):
+        return None
+    version = re.search(r"([0-9]+\.[0-9]+\.[0-9]+)", first)
+    family = "Clang" if "clang" in first.lower() else "GCC"
+    return f"{family} {version.group(1)}" if version else None
+
+
 def compilers_on_path():
     """Every g++ and clang++ on PATH, once each (g++ is often g++-12 again),
     ordered by family and version: (label, command)."""
@@ -43,19 +56,17 @@ def compilers_on_path():
             path = os.path.join(folder, name)
             if COMPILER.match(name) and os.access(path, os.X_OK):
                 found.setdefault(os.path.realpath(path), name)
-    compilers = []
+    labelled = {}
     for command in sorted(set(found.values())):
-        try:
-            first = subprocess.run([command, "--version"], capture_output=True, text=True,
-                                   timeout=30).stdout.splitlines()[0]
-        except (OSError, IndexError, subprocess.TimeoutExpired):
-            continue
-        version = re.search(r"([0-9]+\.[0-9]+\.[0-9]+)", first)
-        family = "Clang" if "clang" in first.lower() else "GCC"
-        if version:
-            compilers.append((f"{family} {version.group(1)}", command))
-    key = lambda item: (item[0].split()[0], [int(x) for x in item[0].split()[1].split(".")])
-    return sorted({label: (label, command) for label, command in compilers}.values(), key=key)
+        label = describe(command)
+        if label:
+            labelled.setdefault(label, command)
+
+    def key(label):
+        family, version = label.split()
+        return family, [int(part) for part in version.split(".")]
+
+    return [(label, labelled[label]) for label in sorted(labelled, key=key)]
 
 
 def build(build_dir, label, command):
@@ -64,7 +75,7 @@ def build(build_dir, label, command):
     tree = os.path.join(build_dir, "compilers", re.sub(r"[^A-Za-z0-9.]+", "-", label))
     configure = ["cmake", "-S", ROOT, "-B", tree, f"-DCMAKE_CXX_COMPILER={shutil.which(command)}",
                  "-DCMAKE_BUILD_TYPE=Release", "-DSTRCYCLES_TESTS=OFF", "-DSTRCYCLES_BENCH=OFF"]
-    steps = [configure, ["cmake", "--build", tree, "--target", "strcycles_compilers",
+    steps = [configure, ["cmake", "--build", tree, "--target", "strcycles", "strcycles_compilers",
                          "-j", str(os.cpu_count() or 1)]]
     for step in steps:
         done = subprocess.run(step, capture_output=True, text=True)
@@ -73,7 +84,7 @@ def build(build_dir, label, command):
                   f"{done.stderr[-1500:]}", file=sys.stderr)
             return None
     print(f"built {label} ({command})", file=sys.stderr)
-    return os.path.join(tree, "strcycles_compilers")
+    return tree
 
 
 def cpu_info():
@@ -90,14 +101,27 @@ def cpu_info():
     return fields
 
 
-def run_rounds(programs, rounds, repetitions):
+def report_figures(program):
+    """(contestant, figure) for each trial line of one run of the program."""
+    out = subprocess.run([program], stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                         check=True, timeout=600).stdout
+    for line in out.splitlines():
+        found = re.match(r"(-?[0-9]+) timing (msvcrt strstr|finstr|Wordsweep)\r?$", line)
+        if found:
+            name = "strstr" if found.group(2) == "msvcrt strstr" else found.group(2)
+            yield name, float(found.group(1))
+
+
+def run_rounds(trees, rounds, repetitions):
     """{label: {(contestant, kind): [values]}} and the clock readings."""
-    figures = {label: {} for label in programs}
+    figures = {label: {} for label in trees}
     clocks = {"tsc_ghz": [], "core_per_tick": []}
     for round_number in range(rounds):
-        for label, program in programs.items():
-            out = subprocess.run([program, str(repetitions)], capture_output=True, text=True,
-                                 check=True).stdout
+        for label, tree in trees.items():
+            for name, figure in report_figures(os.path.join(tree, "strcycles")):
+                figures[label].setdefault((name, "report"), []).append(figure)
+            out = subprocess.run([os.path.join(tree, "strcycles_compilers"), str(repetitions)],
+                                 capture_output=True, text=True, check=True).stdout
             for line in out.splitlines():
                 name, kind, value = line.split()
                 if name == "clock":
@@ -132,8 +156,9 @@ def table(figures, core_per_tick):
                 per = {kind: values[(contestant, kind)]
                        for kind in ("report", "one", "two", "waited")}
                 report, step, latency = summarize(per)
-                row.append(cell.format(f"{report * scale:.1f}", f"{step * scale:.2f}",
-                                       f"{latency * scale:.2f}"))
+                # The report's figures are whole ticks, as the program prints them.
+                row.append(cell.format(f"{report * scale:.{0 if scale == 1 else 1}f}",
+                                       f"{step * scale:.2f}", f"{latency * scale:.2f}"))
             lines.append(f"{label:<{width}}" + "   ".join(row))
         lines.append("")
     return lines
@@ -159,40 +184,40 @@ def main():
     parser.add_argument("build")
     parser.add_argument("--rounds", type=int, default=20)
     parser.add_argument("--repetitions", type=int, default=4)
-    parser.add_argument("--compilers", default="",
-                        help="comma-separated commands (default: every g++ and clang++ on PATH)")
+    parser.add_argument("--only", metavar="COMPILER",
+                        help="this compiler alone (default: every g++ and clang++ on PATH)")
     args = parser.parse_args()
-    if args.compilers:
-        wanted = args.compilers.split(",")
-        compilers = [(label, command) for label, command in compilers_on_path()
-                     if command in wanted]
+    if args.only:
+        label = describe(args.only)
+        compilers = [(label, args.only)] if label else []
     else:
         compilers = compilers_on_path()
     if not compilers:
-        print("bench_compilers.py: no g++ or clang++ on PATH", file=sys.stderr)
+        print("bench_compilers.py: no GCC or Clang found", file=sys.stderr)
         return 1
-    programs = {}
+    trees = {}
     for label, command in compilers:
-        program = build(args.build, label, command)
-        if program:
-            programs[label] = program
-    if not programs:
+        tree = build(args.build, label, command)
+        if tree:
+            trees[label] = tree
+    if not trees:
         return 1
-    figures, clocks = run_rounds(programs, args.rounds, args.repetitions)
+    figures, clocks = run_rounds(trees, args.rounds, args.repetitions)
     info = cpu_info()
     tsc = statistics.median(clocks["tsc_ghz"])
     # The highest readings are the core's clock while it measures: a busy
     # neighbour only ever makes the chain look slower.
     core_per_tick = percentile(clocks["core_per_tick"], 0.9)
-    count = args.rounds * args.repetitions
+    loops = args.rounds * args.repetitions
+    trials = args.rounds * 8
     print(f"{info.get('model name', 'unknown processor')} ({info.get('vendor_id', '?')}, "
           f"family {info.get('cpu family', '?')}, model {info.get('model', '?')}): counter "
           f"{tsc:.3f} GHz, core {tsc * core_per_tick:.2f} GHz while measuring "
           f"({core_per_tick:.2f} core clocks a tick)")
-    print(f"Each figure the 20th percentile of {count} measurements per compiler, the "
-          f"compilers run in turn {args.rounds} times. report: the program's own figure; "
-          "step: two calls a pass minus one, a call back to back; latency: each call "
-          "waiting for the last.\n")
+    print(f"The compilers' builds run in turn {args.rounds} times; each figure is a 20th "
+          f"percentile: report, of the program's own {trials} trial figures; step, two calls a "
+          f"pass minus one (a call back to back), and latency, each call waiting for the last, "
+          f"of {loops} timings.\n")
     print("\n".join(table(figures, core_per_tick)))
     print("The step, best and slowest compiler:")
     print("\n".join(spread(figures)))
