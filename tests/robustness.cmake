@@ -14,8 +14,8 @@ if(TARGET strcycles)
       "ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1;UBSAN_OPTIONS=print_stacktrace=1")
   else()
     foreach(case stdin_devnull stdin_pipe_with_bytes stdin_closed stdout_closed
-                 stdout_pipe_closed_early unprivileged nice_10_at_key_wait
-                 nice_minus_15_at_key_wait arrow_key arrow_key_rest_late sigint_during_key_wait
+                 stdout_pipe_closed_early unprivileged nice_0_at_key_wait
+                 nice_10_at_key_wait nice_minus_15_at_key_wait arrow_key arrow_key_rest_late sigint_during_key_wait
                  sigterm_during_key_wait sighup_during_key_wait ctrl_backslash_during_key_wait
                  ignored_sighup_during_key_wait ignored_sigquit_during_key_wait)
       add_test(NAME hostile.${case} COMMAND ${hostile} ${case})
