@@ -90,10 +90,11 @@ check-windows: windows
 	$(call CTEST,win64)
 
 # The program's own processor as a Linux program: 32-bit x86 code built with
-# -m32 (cmake/linux-i386.toolchain.cmake), its unit tests and machine-code
-# check, plain and under AddressSanitizer and UndefinedBehaviorSanitizer. The
-# tests run natively where the kernel runs 32-bit programs (tools/runs-i386.sh),
-# else under qemu-i386; what cannot run here is skipped, and why is printed.
+# -m32 (cmake/linux-i386.toolchain.cmake), its unit, end-to-end and
+# machine-code tests, plain and under AddressSanitizer and
+# UndefinedBehaviorSanitizer. The tests, and the program they start, run
+# natively where the kernel runs 32-bit programs (tools/runs-i386.sh), else
+# under qemu-i386; what cannot run here is skipped, and why is printed.
 .PHONY: check-m32
 
 check-m32:

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Runs the built program in one hostile environment and checks that it still
 ends the way it must: the whole report, exit code 0, nothing on standard error,
-no hang. Usage: hostile_env.py --program PATH --contestants strstr,finstr CASE
-Exit 0: passed; 1: failed; 77: the environment cannot be set up here (skip)."""
+no hang. Usage: hostile_env.py --program PATH --contestants strstr,finstr
+[--launcher LAUNCHER] CASE, where a launcher such as qemu-i386 runs a program
+this kernel cannot. Exit 0: passed; 1: failed; 77: the environment cannot be set up here (skip)."""
 
 import argparse
 import fcntl
@@ -199,7 +200,8 @@ def unprivileged(opts):
     try:
         if not raising_priority_refused(prefix):
             raise Skipped("this user may raise the priority; nothing to test")
-        code, out, err = run(prefix + [program], opts.timeout, cwd=workdir or "/")
+        code, out, err = run(prefix + opts.launcher + [program], opts.timeout,
+                             cwd=workdir or "/")
         expect_clean_end(code, err)
         check_report(out, opts.labels)
     finally:
@@ -228,7 +230,7 @@ def start_at_key_wait(opts, terminal, preexec_fn, cwd=None, watch=None):
     """Starts the program on the terminal; returns (process, output so far,
     deadline) once it has printed the prompt and left canonical mode. Until the
     prompt, `watch` is called with the process every millisecond or so."""
-    proc = subprocess.Popen([opts.program], stdin=terminal, stdout=subprocess.PIPE,
+    proc = subprocess.Popen(opts.command, stdin=terminal, stdout=subprocess.PIPE,
                             stderr=subprocess.PIPE, start_new_session=True,
                             preexec_fn=preexec_fn, cwd=cwd)
     deadline = time.monotonic() + opts.timeout
@@ -532,12 +534,14 @@ def main():
     parser.add_argument("--program", required=True)
     parser.add_argument("--contestants", required=True,
                         help="the table's rows in order, comma-separated (strstr,finstr,...)")
+    parser.add_argument("--launcher", help="what runs the program, qemu-i386 say; none: itself")
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("case", choices=sorted(CASES))
     opts = parser.parse_args()
     # Some cases run the program in a directory of its own.
     opts.program = os.path.abspath(opts.program)
-    opts.command, opts.env = [opts.program], None
+    opts.launcher = [opts.launcher] if opts.launcher else []
+    opts.command, opts.env = opts.launcher + [opts.program], None
     opts.labels = ["msvcrt strstr" if name == "strstr" else name
                    for name in opts.contestants.split(",")]
     try:
