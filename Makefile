@@ -63,8 +63,9 @@ check-clang:
 	$(call BUILD_TREE,clang)
 	$(call CTEST,clang)
 
-# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the whole program's run under them.
+# The unit, end-to-end and hostile-environment tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer: the program's terminal,
+# signal and priority paths among them.
 check-sanitize:
 	$(call CONFIGURE,sanitize)
 	$(call BUILD_TREE,sanitize)

@@ -126,7 +126,7 @@ needs() {
     run) echo cmake make compiler ;;
     native) echo cmake make compiler gtest python3 "|" python-modules valgrind setpriv benchmark ;;
     clang) echo cmake make clang++ gtest python3 "|" python-modules valgrind setpriv benchmark ;;
-    sanitize) echo cmake make compiler gtest python3 ;;
+    sanitize) echo cmake make compiler gtest python3 "|" setpriv ;;
     m32) echo cmake make compiler m32 googletest-sources python3 \
       "|" python-modules qemu-i386 valgrind valgrind-i386 setpriv ;;
     windows) echo cmake make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ python3 \
