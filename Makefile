@@ -63,8 +63,9 @@ check-clang:
 	$(call BUILD_TREE,clang)
 	$(call CTEST,clang)
 
-# The unit tests again under AddressSanitizer and UndefinedBehaviorSanitizer,
-# and the whole program's run under them.
+# The unit, end-to-end and hostile-environment tests again under
+# AddressSanitizer and UndefinedBehaviorSanitizer: the program's terminal,
+# signal and priority paths among them.
 check-sanitize:
 	$(call CONFIGURE,sanitize)
 	$(call BUILD_TREE,sanitize)
@@ -103,10 +104,11 @@ dist:
 	@tools/dist.sh $(BUILD) dist
 
 # The program's own processor as a Linux program: 32-bit x86 code built with
-# -m32 (cmake/linux-i386.toolchain.cmake), its unit tests and machine-code
-# check, plain and under AddressSanitizer and UndefinedBehaviorSanitizer. The
-# tests run natively where the kernel runs 32-bit programs (tools/runs-i386.sh),
-# else under qemu-i386; what cannot run here is skipped, and why is printed.
+# -m32 (cmake/linux-i386.toolchain.cmake), its unit, end-to-end and
+# machine-code tests, plain and under AddressSanitizer and
+# UndefinedBehaviorSanitizer. The tests, and the program they start, run
+# natively where the kernel runs 32-bit programs (tools/runs-i386.sh), else
+# under qemu-i386; what cannot run here is skipped, and why is printed.
 .PHONY: check-m32
 
 check-m32:

@@ -12,7 +12,7 @@ set(is_clang "$<CXX_COMPILER_ID:Clang>")
 # label, a loop head that code also falls into among them, with the padding
 # on that path. Clang can align every block that nothing falls into, for
 # free, or every block, which also pads the straight path inside the
-# unrolled passes: the fixed task then ran finstr 2-3 ticks and Wordsweep 1
+# unrolled passes: the fixed task then ran finstr 2-3 ticks and Wordsweep 1-2
 # slower (Zen 5, Clang 14 and 19). So Clang's loop heads that code falls
 # into stay where they land, and the machine-code check says so.
 set(STRCYCLES_ALIGN_ROUTINE_LABELS "$<${is_clang}:-mllvm;-align-all-nofallthru-blocks=4>")

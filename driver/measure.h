@@ -26,13 +26,21 @@ inline void KeepResult(T value) {
   asm volatile("");
 }
 
+// A test build plants one fault at a time at these sites, before, instead of
+// or after the statement (tests/planted_measure.cpp), so that the machine-code
+// check is shown to catch each in this very code. Elsewhere a site is its
+// statement.
+#ifndef STRCYCLES_PLANT_SITE
+#define STRCYCLES_PLANT_SITE(site, statement) statement
+#endif
+
 // Call is the contestant's fixed call, inlined so that the loop holds exactly
 // the call and the counter step. A template per contestant keeps every call
 // direct: no pointer is followed inside the timed loop.
 template <void (*Call)()>
 std::int32_t MeasureCallCycles() {
   MeasurementCells& cells = test_data.cells;
-  cells.loop_count = kLoopCount;
+  STRCYCLES_PLANT_SITE(loop_count, cells.loop_count = kLoopCount);
   platform::RaiseProcessPriority();
 
   // The pass counter lives in a register in both loops, stepped by one and
@@ -48,7 +56,7 @@ std::int32_t MeasureCallCycles() {
   std::uint32_t passes = cells.loop_count;
   SerializeExecution();
   do {
-    EmptyPass();
+    STRCYCLES_PLANT_SITE(empty_pass, EmptyPass());
   } while (--passes != 0);
   SerializeExecution();
   cells.t1 = ReadTimeStampCounter();
@@ -56,9 +64,9 @@ std::int32_t MeasureCallCycles() {
   SerializeExecution();
   cells.t2 = ReadTimeStampCounter();
   passes = cells.loop_count;
-  SerializeExecution();
+  STRCYCLES_PLANT_SITE(timed_fence, SerializeExecution());
   do {
-    Call();
+    STRCYCLES_PLANT_SITE(timed_pass, Call());
   } while (--passes != 0);
   SerializeExecution();
   cells.t3 = ReadTimeStampCounter();

@@ -46,12 +46,17 @@ bool ReadSome(int fd, std::string& into, int timeout_ms) {
   return true;
 }
 
-// In a forked child: the program with its standard output on the pipe.
+// In a forked child: the program with its standard output on the pipe,
+// started by its launcher where this kernel cannot run it (qemu-i386).
 [[noreturn]] void RunProgramInChild(const int out[2]) {
   dup2(out[1], STDOUT_FILENO);
   close(out[0]);
   close(out[1]);
+#ifdef STRCYCLES_LAUNCHER
+  execl(STRCYCLES_LAUNCHER, STRCYCLES_LAUNCHER, STRCYCLES_PROGRAM, static_cast<char*>(nullptr));
+#else
   execl(STRCYCLES_PROGRAM, STRCYCLES_PROGRAM, static_cast<char*>(nullptr));
+#endif
   _exit(127);
 }
 

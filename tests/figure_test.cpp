@@ -45,10 +45,20 @@ TEST(CallCycleFigure, SubtractsOverheadAndRoundsHalfToEven) {
 }
 
 TEST(CallCycleFigure, IgnoresTheRoundingModeLeftBehind) {
+  // Quotients that each directed mode rounds away from the nearest: 2.25 up
+  // to 3, 2.75 down to 2, -2.75 toward zero to -2, and a tie up to 3.
+  const FigureCase cases[] = {
+      {"2.25", 0, 9 * kLoops / 4, 2},
+      {"2.75", 0, 11 * kLoops / 4, 3},
+      {"-2.75", 11 * kLoops / 4, 0, -3},
+      {"2.5", 0, 5 * kLoops / 2, 2},
+  };
   for (int mode : {FE_UPWARD, FE_DOWNWARD, FE_TOWARDZERO}) {
-    std::fesetround(mode);
-    MeasurementCells cells = Cells(0, 0, 5 * kLoops / 2);
-    EXPECT_EQ(CallCycleFigure(cells), 2) << "mode " << mode;
+    for (const FigureCase& c : cases) {
+      std::fesetround(mode);
+      MeasurementCells cells = Cells(0, c.overhead, c.timed);
+      EXPECT_EQ(CallCycleFigure(cells), c.figure) << c.why << " in mode " << mode;
+    }
   }
   std::fesetround(FE_TONEAREST);
 }
@@ -81,8 +91,8 @@ TEST(AverageOfSum, ShiftsTheSumAsUnsigned) {
   EXPECT_EQ(AverageOfSum(8 * 37 + 7), 37u);
   // A sum gone negative is no negative average: -8 becomes 2^29 - 1.
   EXPECT_EQ(AverageOfSum(static_cast<std::uint32_t>(-8)), (1u << 29) - 1);
-  EXPECT_GE(AverageOfSum(static_cast<std::uint32_t>(-1)), 1u << 28);
-  EXPECT_LT(AverageOfSum(static_cast<std::uint32_t>(INT32_MIN)), 1u << 29);
+  EXPECT_EQ(AverageOfSum(static_cast<std::uint32_t>(-1)), (1u << 29) - 1);
+  EXPECT_EQ(AverageOfSum(static_cast<std::uint32_t>(INT32_MIN)), 1u << 28);
 }
 
 }  // namespace

@@ -17,30 +17,15 @@ add_subdirectory(${googletest} ${CMAKE_CURRENT_BINARY_DIR}/googletest EXCLUDE_FR
 
 if(STRCYCLES_I386_RUNNER STREQUAL "qemu")
   set(STRCYCLES_TEST_SUFFIX "@qemu-i386")
+  # The tests start the program through it too: a program started from inside
+  # qemu-user goes to this kernel, which runs qemu-i386 but no 32-bit program.
+  set(STRCYCLES_PROGRAM_LAUNCHER ${STRCYCLES_QEMU_I386})
+  set(STRCYCLES_VALGRIND_SKIP "valgrind runs its 32-bit tool natively, and ${STRCYCLES_I386_KERNEL}")
 else()
   set(STRCYCLES_TEST_SUFFIX "@i386")
 endif()
-if(NOT STRCYCLES_I386_RUNNER STREQUAL "native")
-  set(STRCYCLES_EXEC_SKIP "these tests exec the 32-bit program, and ${STRCYCLES_I386_KERNEL}")
-endif()
-if(STRCYCLES_I386_RUNNER STREQUAL "qemu")
-  # qemu-user runs the one program it is given; an exec from inside it goes
-  # to this kernel, which refuses a 32-bit program.
-  string(APPEND STRCYCLES_EXEC_SKIP "; qemu-i386 runs only the program it is given")
-elseif(STRCYCLES_I386_RUNNER STREQUAL "none")
+if(STRCYCLES_I386_RUNNER STREQUAL "none")
   set(STRCYCLES_UNIT_SKIP
       "${STRCYCLES_I386_KERNEL}, and qemu-i386 is not installed (Debian package qemu-user)")
+  set(STRCYCLES_EXEC_SKIP "${STRCYCLES_UNIT_SKIP}")
 endif()
-
-# In place of the end-to-end, hostile-environment and whole-run tests, all of
-# which start the program.
-function(strcycles_skip_program_runs)
-  if(NOT TARGET strcycles)
-    return()
-  endif()
-  strcycles_skipped_test(e2e${STRCYCLES_TEST_SUFFIX} e2e "${STRCYCLES_EXEC_SKIP}")
-  if(STRCYCLES_SANITIZE)
-    strcycles_skipped_test(sanitized_full_run${STRCYCLES_TEST_SUFFIX} sanitize
-                           "${STRCYCLES_EXEC_SKIP}")
-  endif()
-endfunction()

@@ -1,13 +1,12 @@
-// The measurement again, with one fault planted (PLANTED_FAULT names it), so
-// that the machine-code check shows it catches each one; "none" builds the
-// same code as the program's and must pass. Each fault is a way the compiler
-// or a careless edit makes the figures lie.
+// The program's own measurement (driver/measure.h) with one fault planted at
+// its sites (PLANTED_FAULT names it), so that the machine-code check shows it
+// catches each one; "none" builds the same code as the program's and must
+// pass. Each fault is a way the compiler or a careless edit makes the figures
+// lie. Only the machine code matters: the measurements are never run.
 #include <cstdint>
 #include <cstring>
 
-#include "driver/fixed_calls.h"
-#include "driver/measure.h"
-#include "driver/test_data.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -17,8 +16,54 @@ constexpr bool Planted(const char* fault) {
   return *fault == *planted;
 }
 
-// The old counter: memory, read and written on every pass.
-[[maybe_unused]] volatile std::uint32_t memory_passes;
+// The empty loop's pass as a function of its own: a call on every pass.
+[[maybe_unused, gnu::noinline]] void OutOfLinePass() {
+  asm volatile("");
+}
+
+}  // namespace
+
+// Each site's statement, with code before or after it, or none in its place.
+// The macros see the measurement's own variables: cells, passes and Call.
+#define STRCYCLES_PLANT_SITE(site, statement) \
+  { PLANTED_##site(statement) }
+
+// The loop count left to whatever the cell held.
+#define PLANTED_loop_count(statement) \
+  if constexpr (!Planted("loop_count_not_stored")) statement;
+
+#define PLANTED_empty_pass(statement)                                            \
+  if constexpr (Planted("call_in_empty_loop")) {                                 \
+    OutOfLinePass();                                                             \
+  } else if constexpr (!Planted("folded_empty_loop")) {                          \
+    statement;                                                                   \
+  }                                                                              \
+  /* A volatile read, as an edit might keep the loop from being folded. */       \
+  if constexpr (Planted("empty_loop_reads_memory")) {                            \
+    static_cast<void>(*static_cast<volatile std::uint32_t*>(&cells.loop_count)); \
+  }                                                                              \
+  if constexpr (Planted("counter_written_twice")) asm volatile("add $0, %0" : "+r"(passes));
+
+#define PLANTED_timed_fence(statement)                                          \
+  if constexpr (Planted("call_between_reads")) platform::PauseOneMillisecond(); \
+  if constexpr (Planted("counter_off_by_one")) passes = cells.loop_count - 1;   \
+  if constexpr (!Planted("missing_fence")) statement;                           \
+  if constexpr (Planted("counter_set_after_fence")) passes = cells.loop_count;  \
+  /* A boundary, then a byte, in a build that does not align loops: the head */ \
+  /* lands just past it, not wherever the code before it happens to end. */     \
+  if constexpr (Planted("loop_head_off")) asm volatile(".p2align 4\n\tnop");
+
+#define PLANTED_timed_pass(statement)                          \
+  statement;                                                   \
+  if constexpr (Planted("second_call")) Call();                \
+  /* The counter in memory, read and written on every pass. */ \
+  if constexpr (Planted("memory_counter")) asm volatile("" : "+m"(passes));
+
+#include "driver/fixed_calls.h"
+#include "driver/measure.h"
+#include "driver/test_data.h"
+
+namespace {
 
 [[gnu::always_inline]] inline void CallStrstr() {
   if constexpr (Planted("folded_strstr")) {
@@ -47,63 +92,11 @@ constexpr bool Planted(const char* fault) {
 
 }  // namespace
 
-namespace planted {
-
-template <void (*Call)()>
-std::int32_t MeasureCallCycles() {
-  MeasurementCells& cells = test_data.cells;
-  cells.loop_count = kLoopCount;
-  platform::RaiseProcessPriority();
-
-  SerializeExecution();
-  cells.t0 = ReadTimeStampCounter();
-  std::uint32_t passes = cells.loop_count;
-  if constexpr (Planted("memory_counter")) memory_passes = cells.loop_count;
-  SerializeExecution();
-  if constexpr (Planted("memory_counter")) {
-    do {
-    } while (--memory_passes != 0);
-  } else if constexpr (Planted("folded_empty_loop")) {
-    do {
-    } while (--passes != 0);
-  } else {
-    do {
-      EmptyPass();
-    } while (--passes != 0);
-  }
-  SerializeExecution();
-  cells.t1 = ReadTimeStampCounter();
-
-  SerializeExecution();
-  cells.t2 = ReadTimeStampCounter();
-  if constexpr (Planted("memory_counter")) memory_passes = cells.loop_count;
-  if constexpr (!Planted("counter_set_after_fence")) passes = cells.loop_count;
-  if constexpr (!Planted("missing_fence")) SerializeExecution();
-  if constexpr (Planted("counter_set_after_fence")) passes = cells.loop_count;
-  if constexpr (Planted("memory_counter")) {
-    do {
-      Call();
-    } while (--memory_passes != 0);
-  } else {
-    do {
-      Call();
-      if constexpr (Planted("second_call")) Call();
-    } while (--passes != 0);
-  }
-  SerializeExecution();
-  cells.t3 = ReadTimeStampCounter();
-
-  platform::RestoreProcessPriority();
-  return CallCycleFigure(cells);
-}
-
-}  // namespace planted
-
-// Only the machine code matters; the table keeps all three instantiations.
+// The table keeps all three instantiations.
 std::int32_t (*volatile planted_measurements[])() = {
-    planted::MeasureCallCycles<CallStrstr>,
-    planted::MeasureCallCycles<contestant::CallFinstr>,
-    planted::MeasureCallCycles<CallWordsweep>,
+    MeasureCallCycles<CallStrstr>,
+    MeasureCallCycles<contestant::CallFinstr>,
+    MeasureCallCycles<CallWordsweep>,
 };
 
 int main() {

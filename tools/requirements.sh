@@ -134,9 +134,9 @@ needs() {
     run) echo cmake make compiler ;;
     native) echo cmake make compiler gtest python3 "|" python-modules valgrind setpriv benchmark ;;
     clang) echo cmake make clang++ gtest python3 "|" python-modules valgrind setpriv benchmark ;;
-    sanitize) echo cmake make compiler gtest python3 ;;
+    sanitize) echo cmake make compiler gtest python3 "|" setpriv ;;
     m32) echo cmake make compiler m32 googletest-sources python3 \
-      "|" python-modules qemu-i386 valgrind valgrind-i386 ;;
+      "|" python-modules qemu-i386 valgrind valgrind-i386 setpriv ;;
     windows) echo "${windows[@]}" "|" python-modules wine64 wine32 zip git ;;
     fuzz) echo cmake make clang++ libfuzzer ;;
     lint) echo cmake make compiler clang++ libfuzzer clang-tidy clang-format cppcheck ;;

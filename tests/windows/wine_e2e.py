@@ -8,6 +8,9 @@
            prompt the program must keep waiting until a key comes, then write
            CR LF and exit with code 0. It runs under the console launcher,
            which starts wine's terminal input (see console_launcher.cpp).
+  priority started below normal priority, the program must run at high
+           priority while it measures and be back below normal at its key
+           wait, as its own process reports (see priority_watch.cpp)
   stdin_devnull, stdin_pipe_with_bytes, stdin_closed, stdout_file,
   stdout_closed, stdout_pipe_closed_early
            no console at all: a script, a scheduled task or CI. The program
@@ -20,7 +23,7 @@ build on a kernel that runs no 32-bit programs, or no wine loader for it).
 
 usage: wine_e2e.py --loader WINE --wineserver WINESERVER --prefix DIR
                    --program STRCYCLES.exe [--launcher LAUNCHER.exe]
-                   [--i386-probe SCRIPT] [--timeout SECONDS] CASE
+                   [--priority-watch WATCH.exe] [--i386-probe SCRIPT] [--timeout SECONDS] CASE
 """
 import argparse
 import os
@@ -40,6 +43,8 @@ from hostile_env import SKIP, Failure, check_report, expect, expect_clean_end  #
 # The report's rows, in table order.
 ROWS = ["msvcrt strstr", "finstr", "Wordsweep"]
 PROMPT = hostile_env.PROMPT.encode()
+# Priority classes, as GetPriorityClass gives them.
+HIGH, BELOW_NORMAL = 0x80, 0x4000
 SETUP_SECONDS = 300  # a fresh prefix takes a while to set up
 QUIET_SECONDS = 1.5
 
@@ -131,6 +136,31 @@ class ConsoleRun:
         os.close(self.terminal)
 
 
+def priority(args):
+    expect(args.priority_watch is not None, "the priority case needs --priority-watch")
+    try:
+        done = subprocess.run([args.loader, windows_path(args.priority_watch),
+                               windows_path(args.program)], env=wine_environment(args),
+                              stdin=subprocess.DEVNULL, capture_output=True, timeout=args.timeout)
+    except subprocess.TimeoutExpired:
+        raise Failure(f"still running after {args.timeout} s")
+    text = done.stdout.decode(errors="replace")
+    expect(done.returncode == 0, f"the watch ended with {done.returncode}: {text!r}")
+    facts = {line.split()[0]: line.split()[1:] for line in text.splitlines() if line.strip()}
+    print(text, end="")
+    expect({"start", "measuring", "exit"} <= facts.keys(), "the watch printed too little")
+    start = int(facts["start"][0], 16)
+    expect(start == BELOW_NORMAL, f"started at class {start:#x}, not below normal")
+    measuring = {int(value, 16) for value in facts["measuring"]}
+    expect(HIGH in measuring and measuring <= {BELOW_NORMAL, HIGH},
+           f"classes {sorted(map(hex, measuring))} until the prompt, expected {HIGH:#x} while"
+           f" measuring (and {BELOW_NORMAL:#x} between measurements)")
+    expect("key_wait" in facts, "no prompt")
+    at_key = int(facts["key_wait"][0], 16)
+    expect(at_key == BELOW_NORMAL, f"class {at_key:#x} at the key wait, expected {BELOW_NORMAL:#x}")
+    expect(facts["exit"] == ["0"], f"exit code {facts['exit']}, expected 0")
+
+
 def console(args):
     expect(args.launcher is not None, "the console case needs --launcher")
     session = ConsoleRun(args)
@@ -177,6 +207,7 @@ CASES = {
     "setup": setup,
     "cleanup": cleanup,
     "console": console,
+    "priority": priority,
     "stdout_file": stdout_file,
     **{name: shared_case(name) for name in ("stdin_devnull", "stdin_pipe_with_bytes",
                                             "stdin_closed", "stdout_closed",
@@ -206,6 +237,7 @@ def main():
     for option in ("--loader", "--wineserver", "--prefix", "--program"):
         parser.add_argument(option, required=True)
     parser.add_argument("--launcher")
+    parser.add_argument("--priority-watch")
     parser.add_argument("--i386-probe")
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("case", choices=sorted(CASES))
