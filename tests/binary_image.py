@@ -1,10 +1,12 @@
 """Reads what the build checks need of an x86 executable, ELF or PE, from
 its own bytes: its code, its functions and the names of the places calls go
 to. Symbol names stay as the linker has them; demangle() gives the source's.
+verdict() turns a check's problems into its exit status.
 """
 import ctypes
 import ctypes.util
 import io
+import re
 import struct
 from collections import namedtuple
 
@@ -252,3 +254,23 @@ def demangle(symbol, underscored=False):
         return ctypes.string_at(text).decode()
     finally:
         _FREE(text)
+
+
+def verdict(problems, expect_failure, passed):
+    """A check's exit status, its problems printed. A build with a fault
+    planted on purpose (expect_failure, a regex) must show a problem that
+    matches, and that is the check passing."""
+    if expect_failure is not None:
+        for problem in problems:
+            print("found:", problem)
+        if any(re.search(expect_failure, problem) for problem in problems):
+            print(f"planted fault caught: {expect_failure}")
+            return 0
+        print(f"FAIL: the planted fault was not caught: no problem matches {expect_failure}")
+        return 1
+    for problem in problems:
+        print("FAIL:", problem)
+    if problems:
+        return 1
+    print(passed)
+    return 0
