@@ -8,9 +8,11 @@
 #ifndef STRCYCLES_BENCH_CALL_TIMINGS_H_
 #define STRCYCLES_BENCH_CALL_TIMINGS_H_
 
+#include <chrono>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 #include "driver/cycle_clock.h"
@@ -20,6 +22,18 @@
 #include "search/wordsweep.h"
 
 namespace call_timing {
+
+// The counter's rate in ticks a second, against the steady clock over
+// `milliseconds` of sleep.
+inline double TimeStampCounterHz(int milliseconds) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  const std::uint64_t ticks_at_start = ReadTimeStampCounter();
+  std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+  const std::uint64_t ticks = ReadTimeStampCounter() - ticks_at_start;
+  const std::chrono::duration<double> elapsed = Clock::now() - start;
+  return static_cast<double>(ticks) / elapsed.count();
+}
 
 // A link of the chain: the contestant's fixed call on `haystack`, and from
 // its result the next call's haystack, which is the fixed haystack again as

@@ -11,11 +11,9 @@
 //   clock core_per_tick <ratio>    core clocks per counter tick
 //
 // usage: strcycles_compilers [REPETITIONS]
-#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <thread>
 
 #include "bench/call_timings.h"
 #include "driver/cycle_clock.h"
@@ -40,16 +38,6 @@ void (*const kShortTimings[kContestantCount])(call_timing::Repetitions&, std::ui
     call_timing::Repeat<contestant::CallWordsweep, call_timing::chained::Wordsweep>,
 };
 
-double TimeStampCounterGhz() {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  const std::uint64_t ticks_at_start = ReadTimeStampCounter();
-  std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  const std::uint64_t ticks = ReadTimeStampCounter() - ticks_at_start;
-  const std::chrono::duration<double, std::nano> elapsed = Clock::now() - start;
-  return static_cast<double>(ticks) / elapsed.count();
-}
-
 // One register added to itself through another: each addition waits for the
 // last, one core clock apiece on every x86 (an immediate would not do: some
 // cores fold chains of small immediate additions).
@@ -70,7 +58,7 @@ double CoreClocksPerTick() {
 
 int main(int argc, char** argv) {
   const int repetitions = argc > 1 ? std::atoi(argv[1]) : 4;
-  std::printf("clock tsc_ghz %.4f\n", TimeStampCounterGhz());
+  std::printf("clock tsc_ghz %.4f\n", call_timing::TimeStampCounterHz(50) * 1e-9);
   for (int repetition = 0; repetition < repetitions; ++repetition) {
     std::printf("clock core_per_tick %.4f\n", CoreClocksPerTick());
     for (std::uint32_t row = 0; row < kContestantCount; ++row) {

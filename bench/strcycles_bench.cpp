@@ -8,18 +8,17 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "bench/agreement.h"
+#include "bench/call_timings.h"
 #include "driver/cycle_clock.h"
 #include "search/finstr.h"
 #include "search/wordsweep.h"
@@ -28,16 +27,6 @@ namespace {
 
 double tsc_hz;
 bool wrong_answer;
-
-double MeasureTimeStampCounterRate() {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  const std::uint64_t ticks_at_start = ReadTimeStampCounter();
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  const std::uint64_t ticks = ReadTimeStampCounter() - ticks_at_start;
-  const std::chrono::duration<double> elapsed = Clock::now() - start;
-  return static_cast<double>(ticks) / elapsed.count();
-}
 
 // One field of the first processor in /proc/cpuinfo ("vendor_id", "model
 // name", "cpu family", "model"), as the kernel gives it.
@@ -308,7 +297,7 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
 
-  tsc_hz = MeasureTimeStampCounterRate();
+  tsc_hz = call_timing::TimeStampCounterHz(200);
   char rate[32];
   std::snprintf(rate, sizeof rate, "%.4f", tsc_hz * 1e-9);
   benchmark::AddCustomContext("tsc_ghz", rate);
