@@ -29,12 +29,8 @@ constexpr double kAgreeTicks = 2;
 constexpr double kAgreeShare = 0.12;
 // Calls per pass of the batch timing, as written out in its loop.
 constexpr std::uint32_t kBatch = 8;
-// Additions per pass of the core-clock chain.
-constexpr int kChainAdds = 1000;
-// The step and latency loops: repetitions of each loop per report trial, and
-// passes per repetition, short so that few repetitions meet an interruption.
+// Repetitions of the step and latency loops per report trial.
 constexpr int kShortRepetitions = 4;
-constexpr std::uint32_t kShortPasses = kLoopCount / 10;
 
 double tsc_hz;
 
@@ -84,13 +80,6 @@ double (*const kBatchTrials[kContestantCount])() = {
     TicksPerCallInBatches<contestant::CallWordsweep>,
 };
 
-// The step and latency loops (bench/call_timings.h), in the same order.
-void (*const kShortTimings[kContestantCount])(call_timing::Repetitions&, std::uint32_t) = {
-    call_timing::Repeat<contestant::CallStrstr, call_timing::chained::Strstr>,
-    call_timing::Repeat<contestant::CallFinstr, call_timing::chained::Finstr>,
-    call_timing::Repeat<contestant::CallWordsweep, call_timing::chained::Wordsweep>,
-};
-
 // The report's trials, the batch timing and the short step and latency
 // loops, alternated so that a noisy stretch of the machine falls on all alike.
 void ReportCase(benchmark::State& state, int row) {
@@ -100,7 +89,8 @@ void ReportCase(benchmark::State& state, int row) {
     for (int i = 0; i < kReportTrials; ++i) {
       trials.push_back(kContestants[row].measure());
       batches.push_back(kBatchTrials[row]());
-      for (int j = 0; j < kShortRepetitions; ++j) kShortTimings[row](short_loops, kShortPasses);
+      for (int j = 0; j < kShortRepetitions; ++j)
+        call_timing::kRepeatByRow[row](short_loops, call_timing::kShortPasses);
     }
   }
   state.counters["report_p20"] = Percentile(trials, 0.2);
@@ -115,19 +105,14 @@ void ReportCase(benchmark::State& state, int row) {
   state.counters["repetitions"] = static_cast<double>(short_loops.waited.size());
 }
 
-// One register added to itself through another, kChainAdds times: each
-// addition waits for the last, one core clock apiece on every x86. An
-// immediate would not do: some cores (Intel's Golden Cove) fold a chain of
-// small immediate additions at rename and run it many times faster.
+// The core clock: a chain of dependent additions (bench/call_timings.h).
 void CoreClockCase(benchmark::State& state) {
   std::uint64_t sum = 0;
-  const std::uint64_t one = 1;
-  for (auto _ : state) {
-    asm volatile(".rept %c2\n\tadd %1, %0\n\t.endr" : "+r"(sum) : "r"(one), "i"(kChainAdds));
-  }
-  state.counters["core_ghz"] = Counter(kChainAdds * 1e-9, Counter::kIsIterationInvariantRate);
+  for (auto _ : state) call_timing::ChainOfAdds(sum);
+  state.counters["core_ghz"] =
+      Counter(call_timing::kChainAdds * 1e-9, Counter::kIsIterationInvariantRate);
   state.counters["core_clocks_per_tick"] =
-      Counter(kChainAdds / tsc_hz, Counter::kIsIterationInvariantRate);
+      Counter(call_timing::kChainAdds / tsc_hz, Counter::kIsIterationInvariantRate);
 }
 
 }  // namespace

@@ -16,12 +16,30 @@
 #include <vector>
 
 #include "driver/cycle_clock.h"
+#include "driver/fixed_calls.h"
+#include "driver/measure.h"
 #include "driver/runtime_strstr.h"
 #include "driver/test_data.h"
 #include "search/finstr.h"
 #include "search/wordsweep.h"
 
 namespace call_timing {
+
+// Passes of one repetition of the step and latency loops: short, so that
+// few repetitions meet an interruption.
+constexpr std::uint32_t kShortPasses = kLoopCount / 10;
+
+// Dependent additions per pass of the core-clock chain.
+constexpr int kChainAdds = 1000;
+
+// One register added to itself through another, kChainAdds times: each
+// addition waits for the last, one core clock apiece on every x86. An
+// immediate would not do: some cores (Intel's Golden Cove) fold a chain of
+// small immediate additions at rename and run it many times faster.
+inline void ChainOfAdds(std::uint64_t& sum) {
+  const std::uint64_t one = 1;
+  asm volatile(".rept %c2\n\tadd %1, %0\n\t.endr" : "+r"(sum) : "r"(one), "i"(kChainAdds));
+}
 
 // The counter's rate in ticks a second, against the steady clock over
 // `milliseconds` of sleep.
@@ -121,6 +139,13 @@ void Repeat(Repetitions& into, std::uint32_t passes) {
   into.two_calls.push_back(TicksPerPass<Call, 2>(passes));
   into.waited.push_back(TicksPerWaitedCall<kLink>(passes));
 }
+
+// One repetition of each contestant's loops, in the contestant table's order.
+inline void (*const kRepeatByRow[kContestantCount])(Repetitions&, std::uint32_t) = {
+    Repeat<contestant::CallStrstr, chained::Strstr>,
+    Repeat<contestant::CallFinstr, chained::Finstr>,
+    Repeat<contestant::CallWordsweep, chained::Wordsweep>,
+};
 
 }  // namespace call_timing
 

@@ -17,41 +17,23 @@
 
 #include "bench/call_timings.h"
 #include "driver/cycle_clock.h"
-#include "driver/fixed_calls.h"
-#include "driver/measure.h"
 #include "driver/test_data.h"
 
 namespace {
 
-// Passes of the step and latency loops: short, so that few meet an interrupt.
-constexpr std::uint32_t kShortPasses = kLoopCount / 10;
-// Dependent additions per pass of the core-clock chain, and its passes.
-constexpr int kChainAdds = 1000;
+// Passes of the core-clock chain.
 constexpr int kChainPasses = 2000;
 
 const char* const kNames[kContestantCount] = {"strstr", "finstr", "Wordsweep"};
 
-// The step and latency loops, in the contestant table's order.
-void (*const kShortTimings[kContestantCount])(call_timing::Repetitions&, std::uint32_t) = {
-    call_timing::Repeat<contestant::CallStrstr, call_timing::chained::Strstr>,
-    call_timing::Repeat<contestant::CallFinstr, call_timing::chained::Finstr>,
-    call_timing::Repeat<contestant::CallWordsweep, call_timing::chained::Wordsweep>,
-};
-
-// One register added to itself through another: each addition waits for the
-// last, one core clock apiece on every x86 (an immediate would not do: some
-// cores fold chains of small immediate additions).
 double CoreClocksPerTick() {
   std::uint64_t sum = 0;
-  const std::uint64_t one = 1;
   SerializeExecution();
   const std::uint64_t start = ReadTimeStampCounter();
-  for (int pass = 0; pass < kChainPasses; ++pass) {
-    asm volatile(".rept %c2\n\tadd %1, %0\n\t.endr" : "+r"(sum) : "r"(one), "i"(kChainAdds));
-  }
+  for (int pass = 0; pass < kChainPasses; ++pass) call_timing::ChainOfAdds(sum);
   SerializeExecution();
   const std::uint64_t ticks = ReadTimeStampCounter() - start;
-  return static_cast<double>(kChainAdds) * kChainPasses / static_cast<double>(ticks);
+  return static_cast<double>(call_timing::kChainAdds) * kChainPasses / static_cast<double>(ticks);
 }
 
 }  // namespace
@@ -63,7 +45,7 @@ int main(int argc, char** argv) {
     std::printf("clock core_per_tick %.4f\n", CoreClocksPerTick());
     for (std::uint32_t row = 0; row < kContestantCount; ++row) {
       call_timing::Repetitions loops;
-      kShortTimings[row](loops, kShortPasses);
+      call_timing::kRepeatByRow[row](loops, call_timing::kShortPasses);
       std::printf("%s one %.3f\n%s two %.3f\n%s waited %.3f\n", kNames[row], loops.one_call[0],
                   kNames[row], loops.two_calls[0], kNames[row], loops.waited[0]);
     }

@@ -26,7 +26,7 @@ from capstone import CS_GRP_CALL, CS_GRP_JUMP, CS_GRP_RET
 from capstone import x86 as X86
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from binary_image import Image, demangle, verdict  # noqa: E402
+from binary_image import demangle, load, verdict  # noqa: E402
 
 # The haystack's place among each contestant's arguments.
 ARGUMENTS = (("di", "rdi"), ("si", "rsi"), ("d", "rdx"))
@@ -137,10 +137,8 @@ def main():
     parser.add_argument("--expect-failure", metavar="REGEX")
     args = parser.parse_args()
     contestants = args.contestants.split(",")
-    try:
-        image = Image(args.program)
-    except (OSError, ValueError) as error:
-        print(f"FAIL: cannot read {args.program}: {error}")
+    image = load(args.program)
+    if image is None:
         return 1
     problems = []
     if image.machine != "x86-64" or image.format != "elf":

@@ -256,6 +256,15 @@ def demangle(symbol, underscored=False):
         _FREE(text)
 
 
+def load(path):
+    """The image at path, or None with the reason printed as a failure."""
+    try:
+        return Image(path)
+    except (OSError, ValueError) as error:
+        print(f"FAIL: cannot read {path}: {error}")
+        return None
+
+
 def verdict(problems, expect_failure, passed):
     """A check's exit status, its problems printed. A build with a fault
     planted on purpose (expect_failure, a regex) must show a problem that

@@ -28,7 +28,7 @@ from capstone import CS_AC_READ, CS_AC_WRITE, CS_GRP_CALL, CS_GRP_JUMP, CS_GRP_R
 from capstone import x86 as X86
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from binary_image import Image, demangle, verdict  # noqa: E402
+from binary_image import demangle, load, verdict  # noqa: E402
 
 EXPECTED_ORDER = "CRSCLCRCRSCLCR"
 LOOP_COUNT = 1000000
@@ -523,10 +523,8 @@ def main():
     parser.add_argument("--expect-failure", metavar="REGEX")
     args = parser.parse_args()
     contestants = args.contestants.split(",")
-    try:
-        image = Image(args.program)
-    except (OSError, ValueError) as error:
-        print(f"FAIL: cannot read {args.program}: {error}")
+    image = load(args.program)
+    if image is None:
         return 1
     machine = Machine(image)
     md = image.disassembler()

@@ -133,12 +133,12 @@ def run_rounds(trees, rounds, repetitions):
     return figures, clocks
 
 
-def summarize(values):
-    """The low percentiles a row shows, in ticks: report, step, latency."""
-    report = percentile(values["report"], LOW)
-    step = percentile(values["two"], LOW) - percentile(values["one"], LOW)
-    latency = percentile(values["waited"], LOW)
-    return report, step, latency
+def summarize(values, contestant):
+    """The low percentiles a row shows for one contestant, in ticks: report,
+    step, latency."""
+    def low(kind):
+        return percentile(values[(contestant, kind)], LOW)
+    return low("report"), low("two") - low("one"), low("waited")
 
 
 def table(figures, core_per_tick):
@@ -153,9 +153,7 @@ def table(figures, core_per_tick):
         for label, values in figures.items():
             row = []
             for contestant in CONTESTANTS:
-                per = {kind: values[(contestant, kind)]
-                       for kind in ("report", "one", "two", "waited")}
-                report, step, latency = summarize(per)
+                report, step, latency = summarize(values, contestant)
                 # The report's figures are whole ticks, as the program prints them.
                 row.append(cell.format(f"{report * scale:.{0 if scale == 1 else 1}f}",
                                        f"{step * scale:.2f}", f"{latency * scale:.2f}"))
@@ -168,10 +166,7 @@ def spread(figures):
     """Each contestant's step: the best compiler's, and how far the slowest is above it."""
     lines = []
     for contestant in CONTESTANTS:
-        steps = {}
-        for label, values in figures.items():
-            steps[label] = (percentile(values[(contestant, "two")], LOW)
-                            - percentile(values[(contestant, "one")], LOW))
+        steps = {label: summarize(values, contestant)[1] for label, values in figures.items()}
         best = min(steps, key=steps.get)
         worst = max(steps, key=steps.get)
         lines.append(f"  {contestant}: step {steps[best]:.2f} ticks with {best}, "
