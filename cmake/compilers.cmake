@@ -20,12 +20,9 @@ set(STRCYCLES_ALIGN_ROUTINE_LABELS "$<${is_clang}:-mllvm;-align-all-nofallthru-b
 # Wordsweep's blocks in the order its branch hints give, as GCC lays them out:
 # Clang's default placement keeps each loop's body together and leaves the
 # fixed task's path (the fourth word's exit, the last two pieces of the
-# candidate check) by taken branches, and rotating the check's rare loop over
-# far pieces merged its first loads with the last two's, which cost a
-# callee-saved register. With both, Clang 14-19 built the fixed task 0.2-0.6
-# ticks faster (Zen 5), within 5 % of GCC's (search/wordsweep.cpp).
-set(STRCYCLES_WORDSWEEP_LAYOUT
-    "$<${is_clang}:-mllvm;-enable-ext-tsp-block-placement=1;-mllvm;-rotation-max-header-size=0>")
+# candidate check) by taken branches. With it, Clang 14-19 built the fixed
+# task 0.2-0.6 ticks faster a call (Zen 5; search/wordsweep.cpp).
+set(STRCYCLES_WORDSWEEP_LAYOUT "$<${is_clang}:-mllvm;-enable-ext-tsp-block-placement=1>")
 
 # Every jump target on a 16-byte boundary, for a timing loop whose head a
 # peeled first pass turned into one.

@@ -51,4 +51,15 @@ inline T InRegister(T value) {
   return value;
 }
 
+// The value, as if changed here, so that nothing computed from it moves out
+// of the loop around. Clang hoisted Wordsweep's n - 8 out of the sweep and
+// kept it beside n: one value more than the caller-saved registers hold, so
+// every call saved and restored a callee-saved one. GCC computes it in place.
+template <class T>
+inline void NotHoisted([[maybe_unused]] T& value) {
+#if defined(__clang__)
+  asm("" : "+r"(value));
+#endif
+}
+
 #endif  // STRCYCLES_SEARCH_CODE_LAYOUT_H_

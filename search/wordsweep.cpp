@@ -31,20 +31,17 @@ inline T Differ(const char* q, const char* pattern, std::size_t i) {
 using Piece = std::uintptr_t;
 constexpr std::size_t kPiece = sizeof(Piece);
 
-// Whether a piece lies beyond the last two, at offset k. Patterns that long
-// are rare where a piece is 8 bytes; where it is 4 the fixed task's needle,
-// 13 bytes, is one of them.
-inline bool PieceBeyondLastTwo(std::size_t k) {
-  if (kPiece > 4) return __builtin_expect(k > kPiece + 1, 0);
-  return k > kPiece + 1;
-}
+// Where a piece is 8 bytes the fixed task's needle, 13 bytes, is longer than
+// one and has none beyond the last two; where it is 4 it has. Written into the
+// branch itself: Clang drops a hint that an inlined helper returns.
+#define WHERE_PIECES_ARE_WIDE(x, expected) (kPiece > 4 ? __builtin_expect((x), (expected)) : (x))
 
 // Compares q[n-1..1] with the pattern's, far end first, a machine word of
 // pairs at a time; overlapping pieces keep every read inside those n-1 bytes.
 inline bool Matches(const char* q, const char* pattern, std::size_t n) {
-  if (n > kPiece) {
+  if (WHERE_PIECES_ARE_WIDE(n > kPiece, 1)) {
     std::size_t k = n - kPiece;
-    for (; PieceBeyondLastTwo(k); k -= kPiece)
+    for (; WHERE_PIECES_ARE_WIDE(k > kPiece + 1, 0); k -= kPiece)
       if (Differ<Piece>(q, pattern, k)) return false;
     return !(Differ<Piece>(q, pattern, k) | Differ<Piece>(q, pattern, 1));
   }
@@ -91,27 +88,34 @@ inline std::uint32_t FirstByte([[maybe_unused]] std::uint32_t c, [[maybe_unused]
 // the one the sweep goes round again after.
 #define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
 
-// Where the fourth word's exit goes, and where the routine starts. Back-to-back
-// calls of the fixed task run close to eight instructions a core clock on AMD's
-// Zen 5, so what costs is not work but how the front end meets the code: each
-// taken branch, and each block whose taken branch spills into the next 64-byte
-// line. GCC 11 keeps the look-ahead word in r8, whose every use needs a REX
-// prefix: eight more bytes in the sweep moved the candidate check's blocks
-// across a line, and its calls cost 1.2-1.5 ticks (2-2.5 core clocks) more than
-// GCC 12's, while a call that waits for the last cost the same. The same eight
-// bytes put into GCC 12's sweep as bare REX prefixes cost it exactly as much.
-// So on x86-64 the exit after the fourth word, the one short texts take, is the
-// straight path (GCC lays it out so; cmake/compilers.cmake asks Clang for the
-// same), and the routine starts on a line, where its blocks were measured
-// best for every compiler. The 32-bit routine keeps the layout measured for it
-// on Intel and Zen 4: a rare fourth exit, and a 32-byte start, both of whose
-// offsets in a line were good there.
+// Where the fourth word's exit goes, where the routine starts, and when the
+// sweeps load their words. Back-to-back calls of the fixed task run close to
+// eight instructions a core clock on AMD's Zen 5, so what costs is not work
+// but how the front end meets the code: each taken branch, and each block
+// whose taken branch spills into the next 64-byte line. When the sweeps loaded
+// each word ahead of the one they tested, GCC 11 kept that word in r8, whose
+// every use needs a REX prefix: eight more bytes in the sweep moved the
+// candidate check's blocks across a line, and its calls cost 1.2-1.5 ticks
+// (2-2.5 core clocks) more than GCC 12's, while a call that waits for the last
+// cost the same; the same bytes put into GCC 12's sweep as bare REX prefixes
+// cost it as much. So on x86-64 the exit after the fourth word, the one short
+// texts take, is the straight path (GCC lays it out so; cmake/compilers.cmake
+// asks Clang for the same), the routine starts on a line, where its blocks
+// were measured best for every compiler, and each word is loaded as it is
+// tested: GCC 11 and 12 then build the same code, and every compiler's build
+// ran the fixed task 0.05-0.15 ticks a call faster than with words loaded
+// ahead. The 32-bit routine keeps what was measured for it on Intel and Zen 4:
+// words loaded ahead, a rare fourth exit and a 32-byte start.
 #if defined(__x86_64__)
 #define FOURTH_WORD_EXIT(x) __builtin_expect(!!(x), 1)
 #define WORDSWEEP_START __attribute__((aligned(64)))
+#define EARLY_LOAD(statement)
+#define TESTED_WORD(loaded, at) Word(at)
 #else
 #define FOURTH_WORD_EXIT(x) __builtin_expect((x), 0)
 #define WORDSWEEP_START STRCYCLES_ALIGNED_32
+#define EARLY_LOAD(statement) statement
+#define TESTED_WORD(loaded, at) (loaded)
 #endif
 
 // Layout: a flag leaves the four-word pass to code further on, and the pass
@@ -127,23 +131,24 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
   if (!c) return source;
 
   const char* p = pattern;
-  std::uint32_t w = Word(p), ahead, word, zeros;
+  [[maybe_unused]] std::uint32_t w = Word(p), ahead;
+  std::uint32_t word, zeros;
   for (;;) {
     for (;;) {
-      ahead = Word(p + 4);
-      if (RARELY(Flagged(word = w))) break;
-      w = Word(p + 8);
-      if (RARELY(Flagged(word = ahead))) {
+      EARLY_LOAD(ahead = Word(p + 4));
+      if (RARELY(Flagged(word = TESTED_WORD(w, p)))) break;
+      EARLY_LOAD(w = Word(p + 8));
+      if (RARELY(Flagged(word = TESTED_WORD(ahead, p + 4)))) {
         p += 4;
         break;
       }
-      ahead = Word(p + 12);
-      if (RARELY(Flagged(word = w))) {
+      EARLY_LOAD(ahead = Word(p + 12));
+      if (RARELY(Flagged(word = TESTED_WORD(w, p + 8)))) {
         p += 8;
         break;
       }
-      w = Word(p + 16);
-      if (FOURTH_WORD_EXIT(Flagged(word = ahead))) {
+      EARLY_LOAD(w = Word(p + 16));
+      if (FOURTH_WORD_EXIT(Flagged(word = TESTED_WORD(ahead, p + 12)))) {
         p += 12;
         break;
       }
@@ -155,7 +160,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
     p += 4;
     w = Word(p);
   }
-  const std::size_t n =
+  std::size_t n =
       static_cast<std::size_t>(p - pattern) + (static_cast<unsigned>(__builtin_ctz(zeros)) >> 3);
 
   const std::uint32_t C = FirstByteInEveryLane(c);
@@ -164,20 +169,20 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
   w = Word(s);
   for (;;) {
     for (;;) {
-      ahead = Word(s + 4);
-      if (RARELY(flags = Flags(w, C))) break;
-      w = Word(s + 8);
-      if (RARELY(flags = Flags(ahead, C))) {
+      EARLY_LOAD(ahead = Word(s + 4));
+      if (RARELY(flags = Flags(TESTED_WORD(w, s), C))) break;
+      EARLY_LOAD(w = Word(s + 8));
+      if (RARELY(flags = Flags(TESTED_WORD(ahead, s + 4), C))) {
         s += 4;
         break;
       }
-      ahead = Word(s + 12);
-      if (RARELY(flags = Flags(w, C))) {
+      EARLY_LOAD(ahead = Word(s + 12));
+      if (RARELY(flags = Flags(TESTED_WORD(w, s + 8), C))) {
         s += 8;
         break;
       }
-      w = Word(s + 16);
-      if (FOURTH_WORD_EXIT(flags = Flags(ahead, C))) {
+      EARLY_LOAD(w = Word(s + 16));
+      if (FOURTH_WORD_EXIT(flags = Flags(TESTED_WORD(ahead, s + 12), C))) {
         s += 12;
         break;
       }
@@ -191,6 +196,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
       // c is not 0, so a byte that fails the pattern's check is none either.
       const std::uint32_t byte = static_cast<unsigned char>(*q);
       if (byte == FirstByte(c, C)) {
+        NotHoisted(n);
         if (Matches(q, pattern, n)) return q;
       } else if (!byte) {
         return nullptr;

@@ -5,11 +5,11 @@
 // Returns the leftmost occurrence of `pattern` in `source`, or null; both are
 // NUL-terminated and may start at any address.
 //
-// It reads whole 4-byte words and one word ahead, so the caller must keep
-// storage readable past each terminator: at least 7 bytes after the pattern's,
-// and at least max(7, n - 2) bytes after the source's, where n is the
-// pattern's length (a candidate near the source's end is checked from its far
-// end first). Neither string is changed.
+// It reads whole 4-byte words, one word ahead on 32-bit x86, so the caller
+// must keep storage readable past each terminator: at least 7 bytes after the
+// pattern's, and at least max(7, n - 2) bytes after the source's, where n is
+// the pattern's length (a candidate near the source's end is checked from its
+// far end first). Neither string is changed.
 //
 // An empty pattern is outside the word scan's own rules: its candidate check
 // would have no byte to start from. It returns `source`, as strstr does, and
