@@ -24,10 +24,13 @@ set(STRCYCLES_ALIGN_ROUTINE_LABELS "$<${is_clang}:-mllvm;-align-all-nofallthru-b
 # task 0.2-0.6 ticks faster a call (Zen 5; search/wordsweep.cpp).
 set(STRCYCLES_WORDSWEEP_LAYOUT "$<${is_clang}:-mllvm;-enable-ext-tsp-block-placement=1>")
 
-# Every jump target on a 16-byte boundary, for a timing loop whose head a
-# peeled first pass turned into one.
-set(STRCYCLES_ALIGN_JUMP_TARGETS "$<${is_gnu}:-falign-jumps=16>"
-    "$<${is_clang}:-mllvm;-align-all-nofallthru-blocks=4>")
+# Every loop head and jump target of a timing loop on a 32-byte boundary (a
+# peeled first pass turns its head into a jump target). The loop of two calls
+# a pass is 26 bytes: on a 16-byte boundary it straddled a 64-byte line in GCC
+# 11's build of the compilers' timing program and not in GCC 12's, and its
+# step read 0.2 ticks more with the same Wordsweep (Zen 5).
+set(STRCYCLES_ALIGN_TIMING_LOOPS -falign-loops=32 "$<${is_gnu}:-falign-jumps=32>"
+    "$<${is_clang}:-mllvm;-align-all-nofallthru-blocks=5>")
 
 # GCC 12 warns falsely inside libstdc++'s std::regex when instrumented.
 set(STRCYCLES_SANITIZED_REGEX "$<${is_gnu}:-Wno-maybe-uninitialized>")
