@@ -177,7 +177,7 @@ def spread(figures):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("build")
-    parser.add_argument("--rounds", type=int, default=20)
+    parser.add_argument("--rounds", type=int, default=80)
     parser.add_argument("--repetitions", type=int, default=4)
     parser.add_argument("--only", metavar="COMPILER",
                         help="this compiler alone (default: every g++ and clang++ on PATH)")
