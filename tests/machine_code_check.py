@@ -9,7 +9,8 @@ timed loop reads no memory it writes; fences, counter reads and the
 counter's setting in the order fence, read, set L, fence, loop, fence, read
 (twice); nothing else called between the first and the last counter read;
 loop heads on 16-byte boundaries. For the search routines: every loop head on
-a 16-byte boundary.
+a 16-byte boundary, and in x86-64 Linux code no register the caller keeps
+written, as saving one costs every call a push and a pop.
 
 The executable is read as it is (tests/binary_image.py) and decoded with
 capstone, so no disassembler's listing, whose layout changes between
@@ -56,6 +57,9 @@ for n in range(8, 16):
     for suffix, width in (("", 64), ("d", 32), ("w", 16), ("b", 8)):
         REGISTERS[f"r{n}{suffix}"] = (f"r{n}", width)
 NO_INDEX = (0, X86.X86_REG_EIZ, X86.X86_REG_RIZ)
+# The System V ABI's callee-saved registers, by family; Windows keeps rsi and
+# rdi too, and 32-bit code has too few registers to do without them.
+CALLEE_SAVED = {"b", "bp", "r12", "r13", "r14", "r15"}
 # Segments whose base is not zero: fs and gs point at per-thread data.
 FLAT = (0, X86.X86_REG_DS, X86.X86_REG_SS, X86.X86_REG_CS, X86.X86_REG_ES)
 NO_MEMORY = {X86.X86_INS_LEA, X86.X86_INS_NOP, X86.X86_INS_PREFETCH, X86.X86_INS_PREFETCHNTA,
@@ -540,6 +544,7 @@ def main():
     if sorted(filter(None, measured)) != sorted(contestants) or len(measured) != len(contestants):
         problems.append(f"timed contestants {measured}, expected one loop each for {contestants}")
 
+    saved_costs_a_call = image.format == "elf" and image.machine == "x86-64"
     for routine in filter(None, args.routines.split(",")):
         # The routine itself and the parts the compiler split off it (.cold).
         bodies = [f for f in image.functions
@@ -551,6 +556,10 @@ def main():
             for start, _, head in loops(insns):
                 if head % 16 and not (args.fallen_into_heads_may_drift and falls_into(insns, start)):
                     problems.append(f"{routine}: loop head {head:#x} is not on a 16-byte boundary")
+            for insn in insns if saved_costs_a_call else ():
+                for family in sorted(written_families(insn) & CALLEE_SAVED):
+                    problems.append(f"{routine}: {insn.mnemonic} {insn.op_str} at {insn.address:#x}"
+                                    f" writes a register the caller keeps ({family} family)")
 
     return verdict(problems, args.expect_failure,
                    f"machine code ok: {len(measured)} timed contestants {contestants}")

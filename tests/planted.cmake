@@ -71,3 +71,34 @@ heads to drift (machine_code.fallen_into_loop_heads): no head it holds to plant 
                         $<TARGET_FILE:planted_unaligned_labels> --contestants strstr,finstr,Wordsweep
                         --routines ${routine} --expect-failure "^${routine}: loop head")
 endforeach()
+
+# Wordsweep built letting Clang hoist n - 8 out of its sweep (search/code_layout.h):
+# a register the caller keeps, written, so saved and restored on every call.
+set(name machine_code_planted.Wordsweep_saves_a_register)
+if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+  strcycles_skipped_test(${name} "${LABELS_FOR}"
+    "GCC computes n - 8 where it is used: left free to hoist it, its Wordsweep saves no register")
+elseif(WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+  strcycles_skipped_test(${name} "${LABELS_FOR}"
+    "the check holds registers the caller keeps only in x86-64 Linux code")
+else()
+  # With the options search/CMakeLists.txt gives each file, which stay in its directory.
+  foreach(source finstr.cpp wordsweep.cpp)
+    set(file ${PROJECT_SOURCE_DIR}/search/${source})
+    get_source_file_property(options ${file} DIRECTORY ${PROJECT_SOURCE_DIR}/search
+                             COMPILE_OPTIONS)
+    set_source_files_properties(${file} PROPERTIES COMPILE_OPTIONS "${options}")
+  endforeach()
+  add_library(planted_search_hoisting STATIC ${PROJECT_SOURCE_DIR}/search/finstr.cpp
+                                             ${PROJECT_SOURCE_DIR}/search/wordsweep.cpp)
+  target_compile_definitions(planted_search_hoisting PRIVATE STRCYCLES_HOISTING_LEFT)
+  add_executable(planted_hoisting ${CMAKE_CURRENT_LIST_DIR}/planted_measure.cpp
+                                  ${PROJECT_SOURCE_DIR}/driver/test_data.cpp)
+  target_link_libraries(planted_hoisting PRIVATE driver_report planted_search_hoisting platform)
+  target_compile_definitions(planted_hoisting PRIVATE PLANTED_FAULT="none")
+  target_compile_options(planted_hoisting PRIVATE -fno-builtin)
+  strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
+                        $<TARGET_FILE:planted_hoisting> --contestants strstr,finstr,Wordsweep
+                        --routines Wordsweep --fallen-into-heads-may-drift
+                        --expect-failure "^Wordsweep: .* writes a register the caller keeps")
+endif()
