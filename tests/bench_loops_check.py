@@ -17,7 +17,6 @@ The suite is built for x86-64 Linux only, so arguments are in rdi, rsi, rdx.
 usage: bench_loops_check.py PROGRAM --contestants strstr,finstr,Wordsweep
        [--expect-failure REGEX]
 """
-import argparse
 import os
 import re
 import sys
@@ -26,7 +25,7 @@ from capstone import CS_GRP_CALL, CS_GRP_JUMP, CS_GRP_RET
 from capstone import x86 as X86
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from binary_image import demangle, load, verdict  # noqa: E402
+from binary_image import check_arguments, demangle, load, verdict  # noqa: E402
 
 # The haystack's place among each contestant's arguments.
 ARGUMENTS = (("di", "rdi"), ("si", "rsi"), ("d", "rdx"))
@@ -129,13 +128,7 @@ def check_loop(fn, insns, contestants, expected_calls, image, problems):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("program")
-    parser.add_argument("--contestants", required=True)
-    # A build with a fault planted on purpose: it must fail, with a problem
-    # that matches, and that is the check passing.
-    parser.add_argument("--expect-failure", metavar="REGEX")
-    args = parser.parse_args()
+    args = check_arguments().parse_args()
     contestants = args.contestants.split(",")
     image = load(args.program)
     if image is None:

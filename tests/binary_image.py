@@ -3,6 +3,7 @@ its own bytes: its code, its functions and the names of the places calls go
 to. Symbol names stay as the linker has them; demangle() gives the source's.
 verdict() turns a check's problems into its exit status.
 """
+import argparse
 import ctypes
 import ctypes.util
 import io
@@ -263,6 +264,16 @@ def load(path):
     except (OSError, ValueError) as error:
         print(f"FAIL: cannot read {path}: {error}")
         return None
+
+
+def check_arguments():
+    """A parser for what every check takes: the program, its contestants, and
+    the problem a build with a fault planted on purpose must be caught by."""
+    parser = argparse.ArgumentParser()
+    parser.add_argument("program")
+    parser.add_argument("--contestants", required=True)
+    parser.add_argument("--expect-failure", metavar="REGEX")
+    return parser
 
 
 def verdict(problems, expect_failure, passed):

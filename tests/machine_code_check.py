@@ -20,7 +20,6 @@ usage: machine_code_check.py PROGRAM --contestants strstr,finstr,...
        [--routines finstr,Wordsweep] [--fallen-into-heads-may-drift]
        [--expect-failure REGEX]
 """
-import argparse
 import os
 import re
 import sys
@@ -29,7 +28,7 @@ from capstone import CS_AC_READ, CS_AC_WRITE, CS_GRP_CALL, CS_GRP_JUMP, CS_GRP_R
 from capstone import x86 as X86
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from binary_image import demangle, load, verdict  # noqa: E402
+from binary_image import check_arguments, demangle, load, verdict  # noqa: E402
 
 EXPECTED_ORDER = "CRSCLCRCRSCLCR"
 LOOP_COUNT = 1000000
@@ -514,17 +513,12 @@ def check_measurement(fn, insns, contestants, machine, problems):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("program")
-    parser.add_argument("--contestants", required=True)
+    parser = check_arguments()
     parser.add_argument("--routines", default="")
     # Clang aligns no block that code falls into without aligning every
     # block, padding the straight path too; its search routines are built
     # without, and only their loop heads that nothing falls into are held.
     parser.add_argument("--fallen-into-heads-may-drift", action="store_true")
-    # A build with a fault planted on purpose: it must fail, with a problem
-    # that matches, and that is the check passing.
-    parser.add_argument("--expect-failure", metavar="REGEX")
     args = parser.parse_args()
     contestants = args.contestants.split(",")
     image = load(args.program)

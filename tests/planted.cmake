@@ -20,19 +20,25 @@ set(caught_counter_off_by_one "the timed loop's counter is not set from the loop
 set(caught_counter_written_twice "the empty loop's counter register is written [2-9] times a pass")
 set(caught_loop_count_not_stored "the loop count 1000000 is never stored")
 
+# planted_measure.cpp with `fault` planted, measuring the routines of `search_library`.
+function(planted_program target fault search_library)
+  add_executable(${target} ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/planted_measure.cpp
+                           ${PROJECT_SOURCE_DIR}/driver/test_data.cpp)
+  target_link_libraries(${target} PRIVATE driver_report ${search_library} platform)
+  target_compile_definitions(${target} PRIVATE PLANTED_FAULT="${fault}")
+  # As the program's timed loops are built.
+  target_compile_options(${target} PRIVATE -fno-builtin)
+endfunction()
+
 foreach(fault none memory_counter folded_empty_loop second_call missing_fence
               counter_set_after_fence folded_strstr inlined_contestant loop_head_off
               call_between_reads call_in_empty_loop empty_loop_reads_memory counter_off_by_one
               counter_written_twice loop_count_not_stored)
   set(target planted_${fault})
-  add_executable(${target} ${CMAKE_CURRENT_LIST_DIR}/planted_measure.cpp
-                           ${PROJECT_SOURCE_DIR}/driver/test_data.cpp)
-  target_link_libraries(${target} PRIVATE driver_report search platform)
-  target_compile_definitions(${target} PRIVATE PLANTED_FAULT="${fault}")
-  # As the program's timed loops are built; the folded strstr is the fault of
-  # a build that lets the compiler treat strstr as its own, the loop head off
-  # its boundary that of a build that does not align loops.
-  target_compile_options(${target} PRIVATE -fno-builtin)
+  planted_program(${target} ${fault} search)
+  # The folded strstr is the fault of a build that lets the compiler treat
+  # strstr as its own, the loop head off its boundary that of a build that
+  # does not align loops.
   if(fault STREQUAL "folded_strstr")
     target_compile_options(${target} PRIVATE -fbuiltin)
   elseif(fault STREQUAL "loop_head_off")
@@ -60,12 +66,7 @@ heads to drift (machine_code.fallen_into_loop_heads): no head it holds to plant 
     add_library(planted_search_unaligned STATIC ${PROJECT_SOURCE_DIR}/search/finstr.cpp
                                                 ${PROJECT_SOURCE_DIR}/search/wordsweep.cpp)
     target_compile_definitions(planted_search_unaligned PRIVATE STRCYCLES_ALIGNED_LABELS=)
-    add_executable(planted_unaligned_labels ${CMAKE_CURRENT_LIST_DIR}/planted_measure.cpp
-                                            ${PROJECT_SOURCE_DIR}/driver/test_data.cpp)
-    target_link_libraries(planted_unaligned_labels PRIVATE driver_report planted_search_unaligned
-                                                           platform)
-    target_compile_definitions(planted_unaligned_labels PRIVATE PLANTED_FAULT="none")
-    target_compile_options(planted_unaligned_labels PRIVATE -fno-builtin)
+    planted_program(planted_unaligned_labels none planted_search_unaligned)
   endif()
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
                         $<TARGET_FILE:planted_unaligned_labels> --contestants strstr,finstr,Wordsweep
@@ -92,11 +93,7 @@ else()
   add_library(planted_search_hoisting STATIC ${PROJECT_SOURCE_DIR}/search/finstr.cpp
                                              ${PROJECT_SOURCE_DIR}/search/wordsweep.cpp)
   target_compile_definitions(planted_search_hoisting PRIVATE STRCYCLES_HOISTING_LEFT)
-  add_executable(planted_hoisting ${CMAKE_CURRENT_LIST_DIR}/planted_measure.cpp
-                                  ${PROJECT_SOURCE_DIR}/driver/test_data.cpp)
-  target_link_libraries(planted_hoisting PRIVATE driver_report planted_search_hoisting platform)
-  target_compile_definitions(planted_hoisting PRIVATE PLANTED_FAULT="none")
-  target_compile_options(planted_hoisting PRIVATE -fno-builtin)
+  planted_program(planted_hoisting none planted_search_hoisting)
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
                         $<TARGET_FILE:planted_hoisting> --contestants strstr,finstr,Wordsweep
                         --routines Wordsweep --fallen-into-heads-may-drift
