@@ -64,4 +64,26 @@ inline void NotHoisted([[maybe_unused]] T& value) {
 #endif
 }
 
+// The byte at p, loaded by an instruction that writes the whole register.
+// Clang before 15 widens a byte load so only inside an innermost loop;
+// elsewhere it loads into the register's low 8 bits (mov cl, [q]), a write
+// that keeps the other bits and so waits for the register's last writer.
+// Wordsweep's candidate check holds Matches' loop, and there that cost Clang
+// 14's build 0.1-0.15 ticks a call on AMD's Zen 5, all of its lag behind
+// Clang 16's. The asm's 32-bit movzbl hands the byte on as a byte, so every
+// test of it stays as narrow as before. GCC and later Clang load it whole
+// themselves. A test build defines STRCYCLES_BYTES_IN_PART, and the
+// machine-code check must then find Clang 14's partial loads (tests/planted.cmake).
+inline unsigned char ByteLoadedWhole(const void* p) {
+  const unsigned char* const byte = static_cast<const unsigned char*>(p);
+#if defined(__clang__) && __clang_major__ < 15 && defined(__x86_64__)
+#if !__has_feature(address_sanitizer) && !defined(STRCYCLES_BYTES_IN_PART)
+  unsigned char loaded;
+  asm("movzbl %1, %k0" : "=r"(loaded) : "m"(*byte));
+  return loaded;
+#endif
+#endif
+  return *byte;
+}
+
 #endif  // STRCYCLES_SEARCH_CODE_LAYOUT_H_

@@ -39,7 +39,7 @@ inline std::uint32_t WideByte(const Byte* p) {
   asm("movzbl %1, %0" : "=r"(b) : "m"(*p));
   return b;
 #else
-  return *p;
+  return ByteLoadedWhole(p);
 #endif
 }
 

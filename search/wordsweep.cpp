@@ -49,7 +49,7 @@ inline bool Matches(const char* q, const char* pattern, std::size_t n) {
     return !(Differ<std::uint32_t>(q, pattern, n - 4) | Differ<std::uint32_t>(q, pattern, 1));
   if (n > 2)
     return !(Differ<std::uint16_t>(q, pattern, n - 2) | Differ<std::uint16_t>(q, pattern, 1));
-  return n == 1 || q[1] == pattern[1];
+  return n == 1 || ByteLoadedWhole(q + 1) == static_cast<unsigned char>(pattern[1]);
 }
 
 inline bool Flagged(std::uint32_t w) {
@@ -194,7 +194,7 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
     do {
       const char* q = s + (static_cast<unsigned>(__builtin_ctz(flags)) >> 3);
       // c is not 0, so a byte that fails the pattern's check is none either.
-      const std::uint32_t byte = static_cast<unsigned char>(*q);
+      const std::uint32_t byte = ByteLoadedWhole(q);
       if (byte == FirstByte(c, C)) {
         NotHoisted(n);
         if (Matches(q, pattern, n)) return q;
