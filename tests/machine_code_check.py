@@ -9,8 +9,9 @@ timed loop reads no memory it writes; fences, counter reads and the
 counter's setting in the order fence, read, set L, fence, loop, fence, read
 (twice); nothing else called between the first and the last counter read;
 loop heads on 16-byte boundaries. For the search routines: every loop head on
-a 16-byte boundary, and in x86-64 Linux code no register the caller keeps
-written, as saving one costs every call a push and a pop.
+a 16-byte boundary, no load into a register's low 8 or 16 bits, which waits
+for whatever last wrote the rest, and in x86-64 Linux code no register the
+caller keeps written, as saving one costs every call a push and a pop.
 
 The executable is read as it is (tests/binary_image.py) and decoded with
 capstone, so no disassembler's listing, whose layout changes between
@@ -101,6 +102,15 @@ def operand_register(insn, op):
 
 def written_families(insn):
     return {reg[0] for reg in (register(insn, r) for r in insn.regs_access()[1]) if reg}
+
+
+def loads_into_part(insn):
+    """Whether insn is a plain load into a register's low 8 or 16 bits: a write
+    that keeps the rest of the register, so it waits for the last writer."""
+    if insn.id != X86.X86_INS_MOV or len(insn.operands) != 2:
+        return False
+    into, source = insn.operands
+    return into.type == X86.X86_OP_REG and into.size in (1, 2) and source.type == X86.X86_OP_MEM
 
 
 def locate(insn, op, state, machine):
@@ -550,6 +560,9 @@ def main():
             for start, _, head in loops(insns):
                 if head % 16 and not (args.fallen_into_heads_may_drift and falls_into(insns, start)):
                     problems.append(f"{routine}: loop head {head:#x} is not on a 16-byte boundary")
+            for insn in filter(loads_into_part, insns):
+                problems.append(f"{routine}: {insn.mnemonic} {insn.op_str} at {insn.address:#x}"
+                                " loads into part of a register")
             for insn in insns if saved_costs_a_call else ():
                 for family in sorted(written_families(insn) & CALLEE_SAVED):
                     problems.append(f"{routine}: {insn.mnemonic} {insn.op_str} at {insn.address:#x}"

@@ -30,6 +30,20 @@ function(planted_program target fault search_library)
   target_compile_options(${target} PRIVATE -fno-builtin)
 endfunction()
 
+# The search routines built with `definition`, and with the options
+# search/CMakeLists.txt gives each file, which stay in its directory.
+function(planted_search_library target definition)
+  foreach(source finstr.cpp wordsweep.cpp)
+    set(file ${PROJECT_SOURCE_DIR}/search/${source})
+    get_source_file_property(options ${file} DIRECTORY ${PROJECT_SOURCE_DIR}/search
+                             COMPILE_OPTIONS)
+    set_source_files_properties(${file} PROPERTIES COMPILE_OPTIONS "${options}")
+  endforeach()
+  add_library(${target} STATIC ${PROJECT_SOURCE_DIR}/search/finstr.cpp
+                               ${PROJECT_SOURCE_DIR}/search/wordsweep.cpp)
+  target_compile_definitions(${target} PRIVATE ${definition})
+endfunction()
+
 foreach(fault none memory_counter folded_empty_loop second_call missing_fence
               counter_set_after_fence folded_strstr inlined_contestant loop_head_off
               call_between_reads call_in_empty_loop empty_loop_reads_memory counter_off_by_one
@@ -63,9 +77,7 @@ heads to drift (machine_code.fallen_into_loop_heads): no head it holds to plant 
     continue()
   endif()
   if(NOT TARGET planted_unaligned_labels)
-    add_library(planted_search_unaligned STATIC ${PROJECT_SOURCE_DIR}/search/finstr.cpp
-                                                ${PROJECT_SOURCE_DIR}/search/wordsweep.cpp)
-    target_compile_definitions(planted_search_unaligned PRIVATE STRCYCLES_ALIGNED_LABELS=)
+    planted_search_library(planted_search_unaligned STRCYCLES_ALIGNED_LABELS=)
     planted_program(planted_unaligned_labels none planted_search_unaligned)
   endif()
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
@@ -83,19 +95,34 @@ elseif(WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
   strcycles_skipped_test(${name} "${LABELS_FOR}"
     "the check holds registers the caller keeps only in x86-64 Linux code")
 else()
-  # With the options search/CMakeLists.txt gives each file, which stay in its directory.
-  foreach(source finstr.cpp wordsweep.cpp)
-    set(file ${PROJECT_SOURCE_DIR}/search/${source})
-    get_source_file_property(options ${file} DIRECTORY ${PROJECT_SOURCE_DIR}/search
-                             COMPILE_OPTIONS)
-    set_source_files_properties(${file} PROPERTIES COMPILE_OPTIONS "${options}")
-  endforeach()
-  add_library(planted_search_hoisting STATIC ${PROJECT_SOURCE_DIR}/search/finstr.cpp
-                                             ${PROJECT_SOURCE_DIR}/search/wordsweep.cpp)
-  target_compile_definitions(planted_search_hoisting PRIVATE STRCYCLES_HOISTING_LEFT)
+  planted_search_library(planted_search_hoisting STRCYCLES_HOISTING_LEFT)
   planted_program(planted_hoisting none planted_search_hoisting)
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
                         $<TARGET_FILE:planted_hoisting> --contestants strstr,finstr,Wordsweep
                         --routines Wordsweep --fallen-into-heads-may-drift
                         --expect-failure "^Wordsweep: .* writes a register the caller keeps")
 endif()
+
+# The search routines built with Clang 14 loading their bytes as it likes
+# (search/code_layout.h): into the low 8 bits of a register, in each routine.
+foreach(routine finstr Wordsweep)
+  set(name machine_code_planted.${routine}_loads_into_part)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang" OR CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 15)
+    strcycles_skipped_test(${name} "${LABELS_FOR}"
+      "GCC and Clang 15 and later load a byte into the whole register themselves: no partial \
+load to plant")
+    continue()
+  elseif(NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
+    strcycles_skipped_test(${name} "${LABELS_FOR}"
+      "the bytes are loaded whole by hand only in x86-64 code")
+    continue()
+  endif()
+  if(NOT TARGET planted_bytes_in_part)
+    planted_search_library(planted_search_bytes_in_part STRCYCLES_BYTES_IN_PART)
+    planted_program(planted_bytes_in_part none planted_search_bytes_in_part)
+  endif()
+  strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
+                        $<TARGET_FILE:planted_bytes_in_part> --contestants strstr,finstr,Wordsweep
+                        --routines ${routine} --fallen-into-heads-may-drift
+                        --expect-failure "^${routine}: mov .* loads into part of a register")
+endforeach()
