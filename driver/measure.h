@@ -27,7 +27,7 @@ inline void KeepResult(T value) {
 }
 
 // A test build plants one fault at a time at these sites, before, instead of
-// or after the statement (tests/planted_measure.cpp), so that the machine-code
+// or after the statement (tests/machine_code/planted_measure.cpp), so that the machine-code
 // check is shown to catch each in this very code. Elsewhere a site is its
 // statement.
 #ifndef STRCYCLES_PLANT_SITE

@@ -13,7 +13,7 @@
 
 #if defined(__GNUC__) && !defined(__clang__)
 // A test build defines it empty, and the machine-code check must then find
-// loop heads off their boundaries (tests/planted.cmake).
+// loop heads off their boundaries (tests/machine_code/planted.cmake).
 #ifndef STRCYCLES_ALIGNED_LABELS
 #define STRCYCLES_ALIGNED_LABELS __attribute__((optimize("align-labels=16")))
 #endif
@@ -56,7 +56,7 @@ inline T InRegister(T value) {
 // kept it beside n: one value more than the caller-saved registers hold, so
 // every call saved and restored a callee-saved one. GCC computes it in place.
 // A test build defines STRCYCLES_HOISTING_LEFT, and the machine-code check
-// must then find Clang's Wordsweep writing such a register (tests/planted.cmake).
+// must then find Clang's Wordsweep writing such a register (tests/machine_code/planted.cmake).
 template <class T>
 inline void NotHoisted([[maybe_unused]] T& value) {
 #if defined(__clang__) && !defined(STRCYCLES_HOISTING_LEFT)
@@ -73,7 +73,7 @@ inline void NotHoisted([[maybe_unused]] T& value) {
 // Clang 16's. The asm's 32-bit movzbl hands the byte on as a byte, so every
 // test of it stays as narrow as before. GCC and later Clang load it whole
 // themselves. A test build defines STRCYCLES_BYTES_IN_PART, and the
-// machine-code check must then find Clang 14's partial loads (tests/planted.cmake).
+// machine-code check must then find Clang 14's partial loads (tests/machine_code/planted.cmake).
 inline unsigned char ByteLoadedWhole(const void* p) {
   const unsigned char* const byte = static_cast<const unsigned char*>(p);
 #if defined(__clang__) && __clang_major__ < 15 && defined(__x86_64__)

@@ -9,7 +9,7 @@ storage, no global constructors, no pseudo-relocations to apply. And it must
 say which version it is: a version resource whose numbers and texts are the
 project's version, as Windows shows them in the file's Properties.
 
-The image is read with pefile (tests/binary_image.py), which walks the
+The image is read with pefile (tests/support/binary_image.py), which walks the
 import table itself, so it does not matter how a given binutils would list it.
 
 usage: check_executable.py PROGRAM {i386,x86-64} VERSION [--expect-failure REGEX]
@@ -24,7 +24,7 @@ import sys
 
 import pefile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from binary_image import Image  # noqa: E402
 
 MACHINES = {

@@ -36,13 +36,13 @@ import tempfile
 import time
 
 # The program's no-console cases are the native program's, started through wine.
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
-import hostile_env  # noqa: E402
-from hostile_env import SKIP, Failure, check_report, expect, expect_clean_end  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "program"))
+import end_to_end  # noqa: E402
+from end_to_end import SKIP, Failure, check_report, expect, expect_clean_end  # noqa: E402
 
 # The report's rows, in table order.
 ROWS = ["msvcrt strstr", "finstr", "Wordsweep"]
-PROMPT = hostile_env.PROMPT.encode()
+PROMPT = end_to_end.PROMPT.encode()
 # Priority classes, as GetPriorityClass gives them.
 HIGH, BELOW_NORMAL = 0x80, 0x4000
 SETUP_SECONDS = 300  # a fresh prefix takes a while to set up
@@ -77,13 +77,13 @@ def setup(args):
 
 
 def program_options(args):
-    """What hostile_env's cases need to start the program through wine."""
+    """What end_to_end's cases need to start the program through wine."""
     return argparse.Namespace(command=[args.loader, windows_path(args.program)],
                               env=wine_environment(args), timeout=args.timeout, labels=ROWS)
 
 
 def shared_case(name):
-    return lambda args: hostile_env.CASES[name](program_options(args))
+    return lambda args: end_to_end.CASES[name](program_options(args))
 
 
 def cleanup(args):
@@ -94,7 +94,7 @@ def cleanup(args):
 
 def stdout_file(args):
     with tempfile.TemporaryFile() as out:
-        code, _, err = hostile_env.run_program(program_options(args), stdout=out)
+        code, _, err = end_to_end.run_program(program_options(args), stdout=out)
         out.seek(0)
         expect_clean_end(code, err)
         check_report(out.read(), ROWS)

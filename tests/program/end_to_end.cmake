@@ -3,13 +3,31 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, the plain whole run named
 # sanitized_full_run. Where the kernel runs no 32-bit programs,
 # STRCYCLES_PROGRAM_LAUNCHER (qemu-i386) starts the 32-bit one, and where
-# nothing can, STRCYCLES_EXEC_SKIP says why. hostile_env.py exits 77 when an
+# nothing can, STRCYCLES_EXEC_SKIP says why. end_to_end.py exits 77 when an
 # environment cannot be made here (a user who may, or may not, raise
 # priority).
 if(NOT TARGET strcycles)
   return()
 endif()
-set(hostile ${STRCYCLES_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/hostile_env.py
+# The program's report on a pipe, its key wait on a pseudo-terminal.
+if(STRCYCLES_EXEC_SKIP)
+  strcycles_skipped_test(e2e${STRCYCLES_TEST_SUFFIX} e2e "${STRCYCLES_EXEC_SKIP}")
+else()
+  add_executable(e2e_test e2e_test.cpp)
+  target_link_libraries(e2e_test PRIVATE util GTest::gtest GTest::gtest_main)
+  gtest_discover_tests(e2e_test TEST_SUFFIX "${STRCYCLES_TEST_SUFFIX}"
+                       PROPERTIES LABELS e2e DISCOVERY_TIMEOUT 60)
+  target_compile_definitions(e2e_test PRIVATE STRCYCLES_PROGRAM="$<TARGET_FILE:strcycles>")
+  if(STRCYCLES_PROGRAM_LAUNCHER)
+    target_compile_definitions(e2e_test PRIVATE STRCYCLES_LAUNCHER="${STRCYCLES_PROGRAM_LAUNCHER}")
+  endif()
+  add_dependencies(e2e_test strcycles)
+  if(STRCYCLES_SANITIZE)
+    target_compile_options(e2e_test PRIVATE ${STRCYCLES_SANITIZED_REGEX})
+  endif()
+endif()
+
+set(hostile ${STRCYCLES_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end.py
             --program $<TARGET_FILE:strcycles> --contestants strstr,finstr,Wordsweep)
 if(STRCYCLES_PROGRAM_LAUNCHER)
   list(APPEND hostile --launcher ${STRCYCLES_PROGRAM_LAUNCHER})

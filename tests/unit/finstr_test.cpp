@@ -8,7 +8,7 @@
 #include <random>
 #include <string>
 
-#include "tests/guarded_text.h"
+#include "tests/support/guarded_text.h"
 
 namespace {
 

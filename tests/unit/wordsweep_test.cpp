@@ -11,7 +11,7 @@
 #include <string>
 
 #include "driver/test_data.h"
-#include "tests/guarded_text.h"
+#include "tests/support/guarded_text.h"
 
 namespace {
 

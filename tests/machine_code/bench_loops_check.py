@@ -24,7 +24,7 @@ import sys
 from capstone import CS_GRP_CALL, CS_GRP_JUMP, CS_GRP_RET
 from capstone import x86 as X86
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from binary_image import check_arguments, demangle, load, verdict  # noqa: E402
 
 # The haystack's place among each contestant's arguments.

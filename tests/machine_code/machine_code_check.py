@@ -13,7 +13,7 @@ a 16-byte boundary, no load into a register's low 8 or 16 bits, which waits
 for whatever last wrote the rest, and in x86-64 Linux code no register the
 caller keeps written, as saving one costs every call a push and a pop.
 
-The executable is read as it is (tests/binary_image.py) and decoded with
+The executable is read as it is (tests/support/binary_image.py) and decoded with
 capstone, so no disassembler's listing, whose layout changes between
 versions, is parsed.
 
@@ -28,7 +28,7 @@ import sys
 from capstone import CS_AC_READ, CS_AC_WRITE, CS_GRP_CALL, CS_GRP_JUMP, CS_GRP_RET
 from capstone import x86 as X86
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from binary_image import check_arguments, demangle, load, verdict  # noqa: E402
 
 EXPECTED_ORDER = "CRSCLCRCRSCLCR"

@@ -1,7 +1,7 @@
 // A platform layer for tests: records every write instead of making it and
 // answers the key wait at once.
-#ifndef STRCYCLES_TESTS_RECORDING_PLATFORM_H_
-#define STRCYCLES_TESTS_RECORDING_PLATFORM_H_
+#ifndef STRCYCLES_TESTS_UNIT_RECORDING_PLATFORM_H_
+#define STRCYCLES_TESTS_UNIT_RECORDING_PLATFORM_H_
 
 #include <string>
 #include <vector>
@@ -23,4 +23,4 @@ std::vector<std::string> Writes();
 
 }  // namespace recording
 
-#endif  // STRCYCLES_TESTS_RECORDING_PLATFORM_H_
+#endif  // STRCYCLES_TESTS_UNIT_RECORDING_PLATFORM_H_

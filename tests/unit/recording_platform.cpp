@@ -1,4 +1,4 @@
-#include "tests/recording_platform.h"
+#include "tests/unit/recording_platform.h"
 
 #include <cstdlib>
 

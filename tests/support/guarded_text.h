@@ -2,8 +2,8 @@
 // that cannot be read at all: any read past the permitted slack faults, in
 // every build. AddressSanitizer sees only what the compiler instruments; this
 // also holds the builds it cannot see into and the plain ones.
-#ifndef STRCYCLES_TESTS_GUARDED_TEXT_H_
-#define STRCYCLES_TESTS_GUARDED_TEXT_H_
+#ifndef STRCYCLES_TESTS_SUPPORT_GUARDED_TEXT_H_
+#define STRCYCLES_TESTS_SUPPORT_GUARDED_TEXT_H_
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -45,4 +45,4 @@ class GuardedText {
   char* block_ = nullptr;
 };
 
-#endif  // STRCYCLES_TESTS_GUARDED_TEXT_H_
+#endif  // STRCYCLES_TESTS_SUPPORT_GUARDED_TEXT_H_

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "console/console.h"
-#include "tests/recording_platform.h"
+#include "tests/unit/recording_platform.h"
 
 namespace {
 
