@@ -7,6 +7,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "search/finstr.h"
+#include "tests/support/edge_text.h"
 
 // Input: start selector (2 bytes), offsets (1), pattern source (1), then the
 // pattern and the source, each ending at a NUL or the input's end.
@@ -24,8 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   const std::uint32_t start = start_selector % static_cast<std::uint32_t>(source.size() + 1);
 
-  const fuzz::ExactText s(source, offsets & 7, 0);
-  const fuzz::ExactText p(pattern, (offsets >> 3) & 7, 0);
+  const ExactText s(source, offsets & 7, 0);
+  const ExactText p(pattern, (offsets >> 3) & 7, 0);
   const long match = fuzz::LeftmostMatch(source, pattern, start);
   const long expected = match < 0 ? 0 : match;
   const long got = finstr(start, s.text, p.text);

@@ -1,4 +1,6 @@
-// Input decoding and exactly sized buffers shared by the fuzz targets.
+// Input decoding, the plain reference search and the failure report shared by
+// the fuzz targets. They place their texts as the unit tests do
+// (tests/support/edge_text.h).
 #ifndef STRCYCLES_FUZZ_FUZZ_SUPPORT_H_
 #define STRCYCLES_FUZZ_FUZZ_SUPPORT_H_
 
@@ -6,7 +8,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace fuzz {
@@ -37,32 +38,6 @@ struct Reader {
     }
     return text;
   }
-};
-
-// A heap block that holds `text` and its NUL `offset` bytes in, followed by
-// exactly `slack` bytes from `fill` (cycled; 0xA5 when fill is empty), and
-// nothing else: AddressSanitizer flags the first byte read beyond it. The
-// offset moves the text's start across word boundaries.
-struct ExactText {
-  char* block;
-  const char* text;
-
-  ExactText(const std::string& content, std::size_t offset, std::size_t slack,
-            const std::string& fill = std::string()) {
-    const std::size_t size = offset + content.size() + 1 + slack;
-    block = static_cast<char*>(std::malloc(size));
-    std::memset(block, 0x5A, offset);
-    std::memcpy(block + offset, content.data(), content.size());
-    char* tail = block + offset + content.size();
-    *tail++ = '\0';
-    for (std::size_t i = 0; i < slack; ++i) {
-      tail[i] = fill.empty() ? static_cast<char>(0xA5) : fill[i % fill.size()];
-    }
-    text = block + offset;
-  }
-  ~ExactText() { std::free(block); }
-  ExactText(const ExactText&) = delete;
-  ExactText& operator=(const ExactText&) = delete;
 };
 
 // The leftmost offset at or after `start` where `pattern` occurs in `source`,

@@ -8,6 +8,7 @@
 
 #include "console/text.h"
 #include "fuzz/fuzz_support.h"
+#include "tests/support/edge_text.h"
 
 // Input: offset (1), the text up to a NUL or the end, then the bytes that
 // follow its terminator.
@@ -18,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string after(reinterpret_cast<const char*>(in.data), in.size);
 
   const std::size_t slack = 3 - text.size() % 4;
-  const fuzz::ExactText t(text, offset, slack, after.empty() ? std::string(1, '\xff') : after);
+  const ExactText t(text, offset, slack, after.empty() ? std::string(1, '\xff') : after);
   const std::uint32_t got = TextLength(t.text);
   if (got != text.size()) {
     fuzz::Fail("TextLength", text, std::string(), static_cast<long>(text.size()),

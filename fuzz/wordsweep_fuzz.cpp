@@ -9,6 +9,7 @@
 
 #include "fuzz/fuzz_support.h"
 #include "search/wordsweep.h"
+#include "tests/support/edge_text.h"
 
 // Input: offsets (1), pattern source (1), slack phase (1), pattern slack
 // byte (1), then the pattern and the source, each ending at a NUL or the end.
@@ -32,8 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string source_fill;
   if (n != 0) source_fill = pattern.substr(phase % n) + pattern.substr(0, phase % n);
 
-  const fuzz::ExactText s(source, offsets & 7, source_slack, source_fill);
-  const fuzz::ExactText p(pattern, (offsets >> 3) & 7, 7, std::string(1, pattern_fill));
+  const ExactText s(source, offsets & 7, source_slack, source_fill);
+  const ExactText p(pattern, (offsets >> 3) & 7, 7, std::string(1, pattern_fill));
   const long expected = fuzz::LeftmostMatch(source, pattern, 0);
   const char* result = Wordsweep(s.text, p.text);
   const long got = result == nullptr ? -1 : static_cast<long>(result - s.text);

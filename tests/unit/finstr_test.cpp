@@ -3,22 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstring>
-#include <memory>
 #include <random>
 #include <string>
 
-#include "tests/support/guarded_text.h"
+#include "tests/support/edge_text.h"
 
 namespace {
-
-// A heap copy of exactly the text and its terminator, so AddressSanitizer
-// flags a read of any byte beyond the terminator.
-std::unique_ptr<char[]> ExactCopy(const std::string& text) {
-  std::unique_ptr<char[]> bytes(new char[text.size() + 1]);
-  std::memcpy(bytes.get(), text.c_str(), text.size() + 1);
-  return bytes;
-}
 
 // The contract, written plainly: the leftmost match at or after start,
 // counted from the source's first byte; 0 when there is none.
@@ -61,7 +51,7 @@ const Case kCases[] = {
 
 TEST(Finstr, TableOfCases) {
   for (const Case& c : kCases) {
-    EXPECT_EQ(finstr(c.start, ExactCopy(c.source).get(), ExactCopy(c.pattern).get()), c.expected)
+    EXPECT_EQ(finstr(c.start, ExactText(c.source).text, ExactText(c.pattern).text), c.expected)
         << c.why;
   }
 }
@@ -111,11 +101,10 @@ TEST(Finstr, AgreesWithThePlainSearchOnRandomHighByteTexts) {
       const std::size_t from = random() % source.size();
       pattern = source.substr(from, 1 + random() % (source.size() - from));
     }
-    const std::unique_ptr<char[]> s = ExactCopy(source);
-    const std::unique_ptr<char[]> p = ExactCopy(pattern);
+    const ExactText s(source), p(pattern);
     for (std::uint32_t start = 0; start <= source.size(); ++start) {
       const std::uint32_t expected = Reference(start, source, pattern);
-      ASSERT_EQ(finstr(start, s.get(), p.get()), expected)
+      ASSERT_EQ(finstr(start, s.text, p.text), expected)
           << "round " << round << " start " << start << " source length " << source.size()
           << " pattern length " << pattern.size();
       ++checked;

@@ -8,29 +8,27 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/edge_text.h"
+
 namespace {
 
 // A heap copy that ends exactly at the end of the 4-byte word holding the
 // terminator, so AddressSanitizer flags any read beyond what is allowed.
-std::vector<char> WordEndedCopy(const std::string& text) {
-  std::vector<char> bytes((text.size() + 1 + 3) / 4 * 4, 'x');
-  std::memcpy(bytes.data(), text.c_str(), text.size() + 1);
-  return bytes;
+ExactText WordEndedCopy(const std::string& text) {
+  return ExactText(text, 0, 3 - text.size() % 4);
 }
 
 TEST(TextLength, FindsTheTerminatorInEveryLaneAndInLaterWords) {
   for (std::size_t length = 0; length <= 9; ++length) {
-    const std::vector<char> text = WordEndedCopy(std::string(length, 'a'));
-    EXPECT_EQ(TextLength(text.data()), length) << "length " << length;
+    EXPECT_EQ(TextLength(WordEndedCopy(std::string(length, 'a')).text), length)
+        << "length " << length;
   }
 }
 
 TEST(TextLength, CountsHighBytesAsOrdinary) {
   // 0x80..0xFF set a lane's high bit in w but not in ~w: no false terminator.
-  const std::vector<char> text = WordEndedCopy("\x80\x81\xff");
-  EXPECT_EQ(TextLength(text.data()), 3u);
-  const std::vector<char> mixed = WordEndedCopy("\x01\x80\x01\x80\xff\x01");
-  EXPECT_EQ(TextLength(mixed.data()), 6u);
+  EXPECT_EQ(TextLength(WordEndedCopy("\x80\x81\xff").text), 3u);
+  EXPECT_EQ(TextLength(WordEndedCopy("\x01\x80\x01\x80\xff\x01").text), 6u);
 }
 
 TEST(TextLength, IgnoresBorrowNoiseAboveTheFirstZero) {

@@ -6,34 +6,17 @@
 #include <cstddef>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <random>
 #include <string>
 
 #include "driver/test_data.h"
-#include "tests/support/guarded_text.h"
+#include "tests/support/edge_text.h"
 
 namespace {
 
 std::size_t SourceSlack(std::size_t pattern_length) {
   return std::max<std::size_t>(7, pattern_length < 2 ? 0 : pattern_length - 2);
 }
-
-// A string in a heap block of its own that ends exactly where the readable
-// slack behind its terminator ends, so AddressSanitizer stops any read beyond
-// it. The string starts `offset` bytes into the block, to put it at each byte
-// position within a word.
-struct PlacedText {
-  PlacedText(const std::string& text, std::size_t offset, std::size_t slack)
-      : block(new char[offset + text.size() + 1 + slack]), start(block.get() + offset) {
-    std::memset(block.get(), 'A', offset);
-    std::memcpy(start, text.c_str(), text.size() + 1);
-    end = start + text.size() + 1 + slack;
-  }
-  std::unique_ptr<char[]> block;
-  char* start;
-  char* end;
-};
 
 const char* Reference(const char* source, const char* pattern) {
   const std::size_t n = std::strlen(pattern);
@@ -77,24 +60,21 @@ TEST(Wordsweep, FixedCasesAtEveryOffset) {
   for (const Case& test : kCases) {
     for (std::size_t offset = 0; offset < 4; ++offset) {
       SCOPED_TRACE(std::string(test.why) + ", offset " + std::to_string(offset));
-      PlacedText source(test.source, offset, SourceSlack(test.pattern.size()));
-      PlacedText pattern(test.pattern, 3 - offset, 7);
       // Behind the source, the pattern's tail again: a check that ran past
       // the terminator without failing there would find it.
-      for (char* p = source.start + test.source.size() + 1; p < source.end; ++p)
-        *p = test.pattern.empty() ? 'x' : test.pattern[1 % test.pattern.size()];
-      std::memset(pattern.start + test.pattern.size() + 1, test.pattern[0], 7);
-      const char* expected = test.expected < 0 ? nullptr : source.start + test.expected;
-      EXPECT_EQ(Wordsweep(source.start, pattern.start), expected);
+      const std::string tail(1, test.pattern.empty() ? 'x' : test.pattern[1 % test.pattern.size()]);
+      const ExactText source(test.source, offset, SourceSlack(test.pattern.size()), tail);
+      const ExactText pattern(test.pattern, 3 - offset, 7, std::string(1, test.pattern[0]));
+      const char* expected = test.expected < 0 ? nullptr : source.text + test.expected;
+      EXPECT_EQ(Wordsweep(source.text, pattern.text), expected);
     }
   }
 }
 
 TEST(Wordsweep, EmptyPatternReturnsTheSourceReadingNoFurther) {
-  PlacedText pattern("", 0, 0);
-  PlacedText source("abc", 1, 0);
-  EXPECT_EQ(Wordsweep(source.start, pattern.start), source.start);
-  EXPECT_EQ(Wordsweep(pattern.start, pattern.start), pattern.start);
+  const ExactText pattern(""), source("abc", 1);
+  EXPECT_EQ(Wordsweep(source.text, pattern.text), source.text);
+  EXPECT_EQ(Wordsweep(pattern.text, pattern.text), pattern.text);
 }
 
 TEST(Wordsweep, BenchmarkCallAndItsSlack) {
@@ -119,9 +99,9 @@ TEST(Wordsweep, OneDifferingByteFailsTheCandidate) {
       std::string near = pattern;
       near[i] = static_cast<char>(i % 2 ? '\x81' : 'z');
       SCOPED_TRACE("length " + std::to_string(n) + ", differing byte " + std::to_string(i));
-      PlacedText source(near + pattern, i % 4, SourceSlack(n));
-      PlacedText placed(pattern, 0, 7);
-      EXPECT_EQ(Wordsweep(source.start, placed.start), source.start + n);
+      const ExactText source(near + pattern, i % 4, SourceSlack(n));
+      const ExactText placed(pattern, 0, 7);
+      EXPECT_EQ(Wordsweep(source.text, placed.text), source.text + n);
     }
   }
 }
@@ -176,16 +156,16 @@ TEST(Wordsweep, AgreesWithPlainSearch) {
       for (char& ch : needle) ch = alphabet[pick(alphabet.size())];
     }
 
-    PlacedText source(text, pick(4), SourceSlack(needle.size()));
-    PlacedText pattern(needle, pick(4), 7);
+    ExactText source(text, pick(4), SourceSlack(needle.size()));
+    ExactText pattern(needle, pick(4), 7);
     const char noise[] = {'\0', needle[0], alphabet[0], static_cast<char>(random())};
-    for (PlacedText* placed : {&source, &pattern})
-      for (char* p = std::strchr(placed->start, '\0') + 1; p < placed->end; ++p)
+    for (ExactText* placed : {&source, &pattern})
+      for (char* p = std::strchr(placed->text, '\0') + 1; p < placed->end; ++p)
         *p = noise[pick(std::size(noise))];
 
-    const char* expected = Reference(source.start, pattern.start);
+    const char* expected = Reference(source.text, pattern.text);
     matches += expected != nullptr;
-    ASSERT_EQ(Wordsweep(source.start, pattern.start), expected)
+    ASSERT_EQ(Wordsweep(source.text, pattern.text), expected)
         << "round " << round << ", source length " << text.size() << ", pattern length "
         << needle.size();
   }
