@@ -26,46 +26,23 @@ from capstone import x86 as X86
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from binary_image import check_arguments, demangle, load, verdict  # noqa: E402
+from x86_code import families, jump_target, loops, names_contestant  # noqa: E402
 
 # The haystack's place among each contestant's arguments.
 ARGUMENTS = (("di", "rdi"), ("si", "rsi"), ("d", "rdx"))
 HAYSTACK = {"strstr": 0, "finstr": 1, "Wordsweep": 0}
 
-# Register name -> family, for the general-purpose registers.
-FAMILY = {}
-for family in ("a", "b", "c", "d"):
-    for name in (f"r{family}x", f"e{family}x", f"{family}x", f"{family}l", f"{family}h"):
-        FAMILY[name] = family
-for family in ("si", "di", "bp", "sp"):
-    for name in (f"r{family}", f"e{family}", family, family + "l"):
-        FAMILY[name] = family
-for n in range(8, 16):
-    for suffix in ("", "d", "w", "b"):
-        FAMILY[f"r{n}{suffix}"] = f"r{n}"
 # An instruction whose result does not depend on its operand's value when
 # both operands are the same register.
 ZEROING = {X86.X86_INS_XOR, X86.X86_INS_SUB, X86.X86_INS_SBB}
 
 
-def families(insn, regs):
-    return {FAMILY[insn.reg_name(r)] for r in regs if insn.reg_name(r) in FAMILY}
-
-
-def jump_target(insn):
-    if insn.group(CS_GRP_JUMP) and insn.operands and insn.operands[0].type == X86.X86_OP_IMM:
-        return insn.operands[0].imm
-    return None
-
-
-def loops(insns):
-    """(start, end) index pairs, one per backward jump inside the function
-    over a stretch that makes a call: a timing loop. A jump back that makes
-    none is a shared tail, such as that of a number's conversion."""
-    where = {insn.address: index for index, insn in enumerate(insns)}
-    return [(where[target], index) for index, insn in enumerate(insns)
-            if (target := jump_target(insn)) is not None and target <= insn.address
-            and target in where
-            and any(i.group(CS_GRP_CALL) for i in insns[where[target]:index])]
+def call_loops(insns):
+    """(start, end) index pairs, one per loop over a stretch that makes a
+    call: a timing loop. A jump back that makes none is a shared tail, such
+    as that of a number's conversion."""
+    return [(start, end) for start, end, _ in loops(insns)
+            if any(i.group(CS_GRP_CALL) for i in insns[start:end])]
 
 
 def callee_names(insn, image):
@@ -78,8 +55,7 @@ def callee_names(insn, image):
 def contestant_of(insn, image, contestants):
     for name in callee_names(insn, image):
         for contestant in contestants:
-            if re.search(r"(?<![A-Za-z0-9_])" + re.escape(contestant) + r"(?![A-Za-z0-9_])",
-                         name):
+            if names_contestant(name, contestant):
                 return contestant
     return None
 
@@ -106,7 +82,7 @@ def chain_reaches(insns, start, end, call, register):
 
 def check_loop(fn, insns, contestants, expected_calls, image, problems):
     """The contestant the function's one loop calls, or None."""
-    found = loops(insns)
+    found = call_loops(insns)
     if len(found) != 1:
         problems.append(f"{fn}: {len(found)} loops that make calls, expected 1")
         return None, None

@@ -30,6 +30,8 @@ from capstone import x86 as X86
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from binary_image import check_arguments, demangle, load, verdict  # noqa: E402
+from x86_code import REGISTERS, jump_target, loops, names_contestant, register  # noqa: E402
+from x86_code import written_families  # noqa: E402
 
 EXPECTED_ORDER = "CRSCLCRCRSCLCR"
 LOOP_COUNT = 1000000
@@ -43,19 +45,6 @@ LOOP_COUNT = 1000000
 # family) to the offset from the stack pointer at entry that the register
 # holds, and ("slot", offset) to the value stored in that stack slot.
 
-# Register name -> (family, width in bits). A write of 8 or 16 bits leaves the
-# family's value unknown.
-REGISTERS = {}
-for family in ("a", "b", "c", "d"):
-    for name, width in ((f"r{family}x", 64), (f"e{family}x", 32), (f"{family}x", 16),
-                        (f"{family}l", 8), (f"{family}h", 8)):
-        REGISTERS[name] = (family, width)
-for family in ("si", "di", "bp", "sp"):
-    for name, width in ((f"r{family}", 64), (f"e{family}", 32), (family, 16), (family + "l", 8)):
-        REGISTERS[name] = (family, width)
-for n in range(8, 16):
-    for suffix, width in (("", 64), ("d", 32), ("w", 16), ("b", 8)):
-        REGISTERS[f"r{n}{suffix}"] = (f"r{n}", width)
 NO_INDEX = (0, X86.X86_REG_EIZ, X86.X86_REG_RIZ)
 # The System V ABI's callee-saved registers, by family; Windows keeps rsi and
 # rdi too, and 32-bit code has too few registers to do without them.
@@ -87,21 +76,11 @@ class Machine:
         return demangle(name, self.image.underscored)
 
     def names_contestant(self, name, contestant):
-        return re.search(r"(?<![A-Za-z0-9_])" + re.escape(contestant) + r"(?![A-Za-z0-9_])",
-                         self.show(name)) is not None
-
-
-def register(insn, reg):
-    """(family, width) of a capstone register, or None."""
-    return REGISTERS.get(insn.reg_name(reg)) if reg else None
+        return names_contestant(self.show(name), contestant)
 
 
 def operand_register(insn, op):
     return register(insn, op.reg) if op.type == X86.X86_OP_REG else None
-
-
-def written_families(insn):
-    return {reg[0] for reg in (register(insn, r) for r in insn.regs_access()[1]) if reg}
 
 
 def loads_into_part(insn):
@@ -274,12 +253,6 @@ def step(insn, state, machine):
     return after
 
 
-def jump_target(insn):
-    if insn.group(CS_GRP_JUMP) and insn.operands and insn.operands[0].type == X86.X86_OP_IMM:
-        return insn.operands[0].imm
-    return None
-
-
 def known_states(insns, machine):
     """For each instruction, what holds on every path to it: a forward pass
     over the function's jumps, merging where paths meet, until nothing changes."""
@@ -406,15 +379,6 @@ def counter_setting(insns, states, loop_start, family, cell, machine):
         else:
             return None
     return None
-
-
-def loops(insns):
-    """(start, end, head) for each backward jump within the function; a tail
-    jump to a function placed lower down is not a loop."""
-    where = {insn.address: index for index, insn in enumerate(insns)}
-    return [(where[target], index, target) for index, insn in enumerate(insns)
-            if (target := jump_target(insn)) is not None and target <= insn.address
-            and target in where]
 
 
 def falls_into(insns, index):
