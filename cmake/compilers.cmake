@@ -31,6 +31,3 @@ set(STRCYCLES_WORDSWEEP_LAYOUT "$<${is_clang}:-mllvm;-enable-ext-tsp-block-place
 # step read 0.2 ticks more with the same Wordsweep (Zen 5).
 set(STRCYCLES_ALIGN_TIMING_LOOPS -falign-loops=32 "$<${is_gnu}:-falign-jumps=32>"
     "$<${is_clang}:-mllvm;-align-all-nofallthru-blocks=5>")
-
-# GCC 12 warns falsely inside libstdc++'s std::regex when instrumented.
-set(STRCYCLES_SANITIZED_REGEX "$<${is_gnu}:-Wno-maybe-uninitialized>")

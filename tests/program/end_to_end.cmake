@@ -1,36 +1,18 @@
-# The built program in hostile environments and its whole run without a
-# single heap allocation (valgrind); in a sanitizer tree the same cases under
+# Each case of end_to_end.py a test: the built program at a terminal, with
+# none, in hostile environments, and its whole run without a single heap
+# allocation (valgrind). In a sanitizer tree the same cases run under
 # AddressSanitizer and UndefinedBehaviorSanitizer, the plain whole run named
 # sanitized_full_run. Where the kernel runs no 32-bit programs,
 # STRCYCLES_PROGRAM_LAUNCHER (qemu-i386) starts the 32-bit one, and where
-# nothing can, STRCYCLES_EXEC_SKIP says why. end_to_end.py exits 77 when an
-# environment cannot be made here (a user who may, or may not, raise
-# priority).
+# nothing can, STRCYCLES_EXEC_SKIP says why. A case exits 77 when its
+# environment cannot be made here (a user who may, or may not, raise priority).
 if(NOT TARGET strcycles)
   return()
 endif()
-# The program's report on a pipe, its key wait on a pseudo-terminal.
-if(STRCYCLES_EXEC_SKIP)
-  strcycles_skipped_test(e2e${STRCYCLES_TEST_SUFFIX} e2e "${STRCYCLES_EXEC_SKIP}")
-else()
-  add_executable(e2e_test e2e_test.cpp)
-  target_link_libraries(e2e_test PRIVATE util GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(e2e_test TEST_SUFFIX "${STRCYCLES_TEST_SUFFIX}"
-                       PROPERTIES LABELS e2e DISCOVERY_TIMEOUT 60)
-  target_compile_definitions(e2e_test PRIVATE STRCYCLES_PROGRAM="$<TARGET_FILE:strcycles>")
-  if(STRCYCLES_PROGRAM_LAUNCHER)
-    target_compile_definitions(e2e_test PRIVATE STRCYCLES_LAUNCHER="${STRCYCLES_PROGRAM_LAUNCHER}")
-  endif()
-  add_dependencies(e2e_test strcycles)
-  if(STRCYCLES_SANITIZE)
-    target_compile_options(e2e_test PRIVATE ${STRCYCLES_SANITIZED_REGEX})
-  endif()
-endif()
-
-set(hostile ${STRCYCLES_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end.py
-            --program $<TARGET_FILE:strcycles> --contestants strstr,finstr,Wordsweep)
+set(harness ${STRCYCLES_TEST_PYTHON} ${CMAKE_CURRENT_SOURCE_DIR}/end_to_end.py
+            --program $<TARGET_FILE:strcycles>)
 if(STRCYCLES_PROGRAM_LAUNCHER)
-  list(APPEND hostile --launcher ${STRCYCLES_PROGRAM_LAUNCHER})
+  list(APPEND harness --launcher ${STRCYCLES_PROGRAM_LAUNCHER})
 endif()
 set(environment "")
 if(STRCYCLES_SANITIZE)
@@ -45,18 +27,18 @@ if(STRCYCLES_SANITIZE)
 detect_stack_use_after_return=1:disable_coredump=0;UBSAN_OPTIONS=print_stacktrace=1")
 endif()
 
-# program_test(NAME LABELS TIMEOUT CASE): hostile_env.py's CASE, or its skip.
+# program_test(NAME LABELS TIMEOUT CASE): the harness's CASE, or its skip.
 function(program_test name labels timeout case)
   if(STRCYCLES_EXEC_SKIP)
     strcycles_skipped_test(${name} "${labels}" "${STRCYCLES_EXEC_SKIP}")
     return()
   endif()
-  add_test(NAME ${name} COMMAND ${hostile} ${case})
+  add_test(NAME ${name} COMMAND ${harness} ${case})
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" TIMEOUT ${timeout}
                                           SKIP_RETURN_CODE 77 ENVIRONMENT "${environment}")
 endfunction()
 
-foreach(case stdin_devnull stdin_pipe_with_bytes stdin_closed stdout_closed
+foreach(case console stdin_devnull stdin_pipe_with_bytes stdin_closed stdout_file stdout_closed
              stdout_pipe_closed_early unprivileged nice_0_at_key_wait nice_10_at_key_wait
              nice_minus_15_at_key_wait arrow_key arrow_key_rest_late sigint_during_key_wait
              sigterm_during_key_wait sighup_during_key_wait ctrl_backslash_during_key_wait

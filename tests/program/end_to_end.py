@@ -1,11 +1,21 @@
 #!/usr/bin/env python3
-"""Runs the built program in one hostile environment and checks that it still
-ends the way it must: the whole report, exit code 0, nothing on standard error,
-no hang. Usage: hostile_env.py --program PATH --contestants strstr,finstr
-[--launcher LAUNCHER] CASE, where a launcher such as qemu-i386 runs a program
-this kernel cannot. Exit 0: passed; 1: failed; 77: the environment cannot be set up here (skip)."""
+"""Runs the built program end to end in one case and checks that it ends the
+way it must: the whole report, exit code 0, nothing on standard error, no
+hang. The cases: at a terminal, where a key typed while it measures is thrown
+away and the key after the prompt ends it; with no terminal, where it ends on
+its own (standard input from /dev/null, a pipe holding bytes, or closed;
+standard output to a file, closed, or a pipe whose reader leaves early); and
+in hostile environments: an unprivileged user, signals and keys at the key
+wait, a priority that must be raised while it measures and be its own again
+at the key wait, and its whole run without a heap allocation (valgrind).
+tests/windows/wine_e2e.py runs the cases a Windows program shares under wine.
+
+usage: end_to_end.py --program PATH [--launcher LAUNCHER] CASE, where a
+launcher such as qemu-i386 runs a program this kernel cannot. Exit 0: passed;
+1: failed; 77: the environment cannot be set up here (skip)."""
 
 import argparse
+import ast
 import fcntl
 import os
 import re
@@ -21,8 +31,21 @@ import termios
 import time
 
 SKIP = 77
-SEPARATOR = "----------------------"
-PROMPT = "Press any key to continue ..."
+QUIET_SECONDS = 1.5  # how long a program that waits for a key must stay quiet
+
+
+def report_form():
+    """The report's form as the C++ tests have it (tests/support/report_form.h)."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support",
+                        "report_form.h")
+    with open(path, encoding="ascii") as header:
+        return {name: ast.literal_eval(value) for name, value in
+                re.findall(r"^#define STRCYCLES_REPORT_(\w+) (.+)$", header.read(), re.MULTILINE)}
+
+
+FORM = report_form()
+ROWS = list(FORM["ROWS"])
+PROMPT = FORM["PROMPT"]
 
 
 class Failure(Exception):
@@ -39,15 +62,17 @@ def expect(condition, message):
 
 
 def report_pattern(labels, complete=True):
-    """The report, line by line; `complete` adds the CR LF written after the key."""
+    """The report, line by line; `complete` adds the line end written after the key."""
     number = r"-?[0-9]+"
-    lines = [rf"{number} timing {re.escape(label)}" for _ in range(8) for label in labels]
-    lines.append(re.escape(SEPARATOR))
+    lines = [rf"{number}{re.escape(FORM['TRIAL'] + label)}" for _ in range(FORM["TRIALS"])
+             for label in labels]
+    lines.append(re.escape(FORM["SEPARATOR"]))
     # The average is a logical shift of the sum, so it never prints a sign.
-    lines += [rf"[0-9]+ average {re.escape(label)}" for label in labels]
-    lines.append(re.escape(SEPARATOR))
-    body = "".join(line + r"\r\n" for line in lines) + re.escape(PROMPT)
-    return re.compile(body + (r"\r\n" if complete else ""))
+    lines += [rf"[0-9]+{re.escape(FORM['AVERAGE'] + label)}" for label in labels]
+    lines.append(re.escape(FORM["SEPARATOR"]))
+    end = re.escape(FORM["LINE_END"])
+    body = "".join(line + end for line in lines) + re.escape(PROMPT)
+    return re.compile(body + (end if complete else ""))
 
 
 def check_report(output, labels, complete=True):
@@ -57,9 +82,10 @@ def check_report(output, labels, complete=True):
     expect(report_pattern(labels, complete).fullmatch(text) is not None,
            f"not the full report ({len(text)} bytes):\n{text[-400:]!r}")
     figures = [int(figure) for figure in re.findall(r"^-?[0-9]+", text, re.MULTILINE)]
-    trials, averages = figures[:8 * len(labels)], figures[8 * len(labels):]
+    trials = FORM["TRIALS"] * len(labels)
+    trials, averages = figures[:trials], figures[trials:]
     for row, label in enumerate(labels):
-        expected = (sum(trials[row::len(labels)]) & 0xFFFFFFFF) >> 3
+        expected = (sum(trials[row::len(labels)]) & 0xFFFFFFFF) // FORM["TRIALS"]
         expect(averages[row] == expected, f"average {label} is {averages[row]}, expected {expected}")
 
 
@@ -155,6 +181,76 @@ def stdout_pipe_closed_early(opts):
             proc.kill()
             proc.wait()
         proc.stderr.close()
+
+
+def stdout_file(opts):
+    with tempfile.TemporaryFile() as out:
+        code, _, err = run_program(opts, stdout=out)
+        out.seek(0)
+        expect_clean_end(code, err)
+        check_report(out.read(), opts.labels)
+
+
+def console(opts):
+    """Standard input a terminal, standard output a pipe. A key typed while the
+    program measures is thrown away when the wait begins; after the prompt it
+    must keep waiting, writing nothing, until a key comes, then write the line
+    end and exit with code 0, neither key echoed, the terminal's settings as
+    they were."""
+    master, slave = os.openpty()
+    before = termios.tcgetattr(slave)
+    proc = subprocess.Popen(opts.console_command, stdin=slave, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE, env=opts.env, start_new_session=True,
+                            preexec_fn=default_signals)
+    out, echo = b"", b""
+
+    def pump(seconds):
+        """Collects output for up to `seconds`; False once standard output ends."""
+        nonlocal out, echo
+        ready, _, _ = select.select([proc.stdout, master], [], [], seconds)
+        if master in ready:
+            echo += os.read(master, 4096)
+        if proc.stdout in ready:
+            chunk = os.read(proc.stdout.fileno(), 4096)
+            out += chunk
+            return chunk != b""
+        return True
+
+    def pump_until(done, seconds):
+        deadline = time.monotonic() + seconds
+        while not done() and time.monotonic() < deadline and pump(0.1):
+            pass
+
+    try:
+        pump_until(lambda: FORM["LINE_END"].encode() in out, opts.timeout)
+        expect(FORM["LINE_END"].encode() in out, f"no report line within {opts.timeout} s: {out!r}")
+        os.write(master, b"x")
+        pump_until(lambda: out.endswith(PROMPT.encode()), opts.timeout)
+        check_report(out, opts.labels, complete=False)
+        report = out
+        pump_until(lambda: False, QUIET_SECONDS)
+        expect(out == report and proc.poll() is None,
+               f"the key typed before the prompt ended the wait: {out[len(report):]!r}")
+
+        echo = b""  # a terminal echoes what is typed while the program measures
+        os.write(master, b"k")
+        pump_until(lambda: False, opts.timeout)
+        expect(out[len(report):] == FORM["LINE_END"].encode(),
+               f"after the key: {out[len(report):]!r}, expected the line end and the end of output")
+        try:
+            code = proc.wait(opts.timeout)
+        except subprocess.TimeoutExpired:
+            raise Failure("the program did not end after the key")
+        pump(0.05)
+        expect_clean_end(code, proc.stderr.read())
+        expect(b"x" not in echo and b"k" not in echo, f"the keys were echoed: {echo!r}")
+        expect_same_settings(before, slave)
+    finally:
+        if proc.poll() is None:  # a loader's children too
+            os.killpg(proc.pid, signal.SIGKILL)
+        finish(proc)
+        os.close(master)
+        os.close(slave)
 
 
 # Exits 0 when the priority may be raised, NOT_PERMITTED when the system
@@ -510,6 +606,8 @@ CASES = {
     "stdin_closed": stdin_closed,
     "stdout_closed": stdout_closed,
     "stdout_pipe_closed_early": stdout_pipe_closed_early,
+    "stdout_file": stdout_file,
+    "console": console,
     "unprivileged": unprivileged,
     "sigint_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGINT),
     "sigterm_during_key_wait": lambda opts: signal_during_key_wait(opts, signal.SIGTERM),
@@ -532,8 +630,6 @@ CASES = {
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--program", required=True)
-    parser.add_argument("--contestants", required=True,
-                        help="the table's rows in order, comma-separated (strstr,finstr,...)")
     parser.add_argument("--launcher", help="what runs the program, qemu-i386 say; none: itself")
     parser.add_argument("--timeout", type=float, default=60.0)
     parser.add_argument("case", choices=sorted(CASES))
@@ -542,17 +638,21 @@ def main():
     opts.program = os.path.abspath(opts.program)
     opts.launcher = [opts.launcher] if opts.launcher else []
     opts.command, opts.env = opts.launcher + [opts.program], None
-    opts.labels = ["msvcrt strstr" if name == "strstr" else name
-                   for name in opts.contestants.split(",")]
+    opts.console_command, opts.labels = opts.command, ROWS
+    return run_case(opts.case, lambda: CASES[opts.case](opts))
+
+
+def run_case(name, case):
+    """Runs a case and says how it ended; returns the exit status."""
     try:
-        CASES[opts.case](opts)
+        case()
     except Failure as failure:
-        print(f"{opts.case}: FAILED: {failure}", file=sys.stderr)
+        print(f"{name}: FAILED: {failure}", file=sys.stderr)
         return 1
     except Skipped as reason:
-        print(f"{opts.case}: skipped: {reason}")
+        print(f"{name}: skipped: {reason}")
         return SKIP
-    print(f"{opts.case}: passed")
+    print(f"{name}: passed")
     return 0
 
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "tests/support/report_form.h"
 #include "tests/unit/recording_platform.h"
 
 namespace {
@@ -58,9 +59,9 @@ TEST_F(Report, WritesEachPieceAsItsOwnWriteInOrder) {
   }
   // a: (10+...+17)/8 = 13 remainder 4; b: -8 as unsigned >> 3; c: 0.
   expected.insert(expected.end(),
-                  {"----------------------", "\r\n", "13", " average a\r\n", "536870911",
-                   " average b\r\n", "0", " average c\r\n", "----------------------", "\r\n",
-                   "Press any key to continue ...", "\r\n"});
+                  {STRCYCLES_REPORT_SEPARATOR, STRCYCLES_REPORT_LINE_END, "13", " average a\r\n",
+                   "536870911", " average b\r\n", "0", " average c\r\n", STRCYCLES_REPORT_SEPARATOR,
+                   STRCYCLES_REPORT_LINE_END, STRCYCLES_REPORT_PROMPT, STRCYCLES_REPORT_LINE_END});
   EXPECT_EQ(recording::Writes(), expected);
   EXPECT_EQ(next_figure, 24u) << "one measurement per trial and row";
 }
@@ -82,8 +83,8 @@ TEST_F(Report, WaitsForTheKeyAfterThePromptAndBeforeTheLastLineEnd) {
   for (std::size_t i = 0; i < kTail; ++i) {
     EXPECT_EQ(events[first + i].kind, tail[i]) << "event " << i << " from the prompt";
   }
-  EXPECT_EQ(events[first].bytes, "Press any key to continue ...");
-  EXPECT_EQ(events.back().bytes, "\r\n") << "the key ends the prompt's line";
+  EXPECT_EQ(events[first].bytes, STRCYCLES_REPORT_PROMPT);
+  EXPECT_EQ(events.back().bytes, STRCYCLES_REPORT_LINE_END) << "the key ends the prompt's line";
 }
 
 TEST_F(Report, AddsEachFigureToItsRowWithWrapAround) {

@@ -9,9 +9,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tests/support/report_form.h"
+
 namespace {
 
-constexpr char kPrompt[] = "Press any key to continue ...";
+constexpr char kPrompt[] = STRCYCLES_REPORT_PROMPT;
 constexpr DWORD kStartClass = BELOW_NORMAL_PRIORITY_CLASS;
 
 // Whether the output so far ends with the prompt; `tail` keeps its last bytes.

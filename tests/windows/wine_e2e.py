@@ -2,20 +2,16 @@
 """Runs a Windows build of the program under wine, end to end, in one case.
 
   setup    makes a fresh prefix for the cases that follow
-  console  standard input a pseudo-terminal (wine's console reads it), standard
-           output a pipe that carries the report's bytes unchanged. A key
-           pressed while the benchmark runs must be thrown away; after the
-           prompt the program must keep waiting until a key comes, then write
-           CR LF and exit with code 0. It runs under the console launcher,
-           which starts wine's terminal input (see console_launcher.cpp).
+  console  as tests/program/end_to_end.py's: standard input a pseudo-terminal,
+           which wine's console reads once the console launcher has started
+           it (see console_launcher.cpp)
   priority started below normal priority, the program must run at high
            priority while it measures and be back below normal at its key
            wait, as its own process reports (see priority_watch.cpp)
   stdin_devnull, stdin_pipe_with_bytes, stdin_closed, stdout_file,
   stdout_closed, stdout_pipe_closed_early
-           no console at all: a script, a scheduled task or CI. The program
-           must end on its own with exit code 0, and where its output is read
-           it must be the whole report with the final CR LF.
+           no console at all: a script, a scheduled task or CI; as
+           tests/program/end_to_end.py's
   cleanup  shuts the prefix's wineserver down and removes the prefix
 
 Exit 0: passed; 1: failed; 77: this machine cannot run the program (a 32-bit
@@ -27,26 +23,18 @@ usage: wine_e2e.py --loader WINE --wineserver WINESERVER --prefix DIR
 """
 import argparse
 import os
-import pty
-import select
 import shutil
 import subprocess
 import sys
-import tempfile
-import time
 
-# The program's no-console cases are the native program's, started through wine.
+# The program's cases are the native program's, started through wine.
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "program"))
 import end_to_end  # noqa: E402
-from end_to_end import SKIP, Failure, check_report, expect, expect_clean_end  # noqa: E402
+from end_to_end import SKIP, Failure, expect  # noqa: E402
 
-# The report's rows, in table order.
-ROWS = ["msvcrt strstr", "finstr", "Wordsweep"]
-PROMPT = end_to_end.PROMPT.encode()
 # Priority classes, as GetPriorityClass gives them.
 HIGH, BELOW_NORMAL = 0x80, 0x4000
 SETUP_SECONDS = 300  # a fresh prefix takes a while to set up
-QUIET_SECONDS = 1.5
 
 
 def windows_path(path):
@@ -78,62 +66,26 @@ def setup(args):
 
 def program_options(args):
     """What end_to_end's cases need to start the program through wine."""
-    return argparse.Namespace(command=[args.loader, windows_path(args.program)],
-                              env=wine_environment(args), timeout=args.timeout, labels=ROWS)
+    command = [args.loader, windows_path(args.program)]
+    console = [args.loader, windows_path(args.launcher), command[1]] if args.launcher else None
+    return argparse.Namespace(command=command, console_command=console,
+                              env=wine_environment(args), timeout=args.timeout,
+                              labels=end_to_end.ROWS)
 
 
 def shared_case(name):
     return lambda args: end_to_end.CASES[name](program_options(args))
 
 
+def console(args):
+    expect(args.launcher is not None, "the console case needs --launcher")
+    shared_case("console")(args)
+
+
 def cleanup(args):
     subprocess.run([args.wineserver, "-k"], env=wine_environment(args), check=False,
                    stderr=subprocess.DEVNULL)
     shutil.rmtree(args.prefix, ignore_errors=True)
-
-
-def stdout_file(args):
-    with tempfile.TemporaryFile() as out:
-        code, _, err = end_to_end.run_program(program_options(args), stdout=out)
-        out.seek(0)
-        expect_clean_end(code, err)
-        check_report(out.read(), ROWS)
-
-
-class ConsoleRun:
-    def __init__(self, args):
-        self.terminal, follower = pty.openpty()
-        self.process = subprocess.Popen(
-            [args.loader, windows_path(args.launcher), windows_path(args.program)],
-            stdin=follower, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-            env=wine_environment(args), start_new_session=True)
-        os.close(follower)
-        self.out = b""
-        self.echo = b""
-
-    def pump(self, seconds):
-        """Collects output for up to `seconds`; False once standard output ends."""
-        ready, _, _ = select.select([self.process.stdout, self.terminal], [], [], seconds)
-        if self.terminal in ready:
-            try:
-                self.echo += os.read(self.terminal, 4096)
-            except OSError:
-                pass
-        if self.process.stdout in ready:
-            chunk = os.read(self.process.stdout.fileno(), 4096)
-            if not chunk:
-                return False
-            self.out += chunk
-        return True
-
-    def press(self, key):
-        os.write(self.terminal, key)
-
-    def close(self):
-        if self.process.poll() is None:
-            os.killpg(self.process.pid, 9)
-            self.process.wait()
-        os.close(self.terminal)
 
 
 def priority(args):
@@ -161,56 +113,13 @@ def priority(args):
     expect(facts["exit"] == ["0"], f"exit code {facts['exit']}, expected 0")
 
 
-def console(args):
-    expect(args.launcher is not None, "the console case needs --launcher")
-    session = ConsoleRun(args)
-    try:
-        deadline = time.monotonic() + args.timeout
-        while b"\r\n" not in session.out and time.monotonic() < deadline:
-            if not session.pump(1.0):
-                break
-        expect(b"\r\n" in session.out, f"no report line within {args.timeout} s: {session.out!r}")
-        # Pressed while the benchmark runs: thrown away when the wait begins.
-        session.press(b"x")
-        deadline = time.monotonic() + args.timeout
-        while not session.out.endswith(PROMPT) and time.monotonic() < deadline:
-            if not session.pump(0.5):
-                break
-        check_report(session.out, ROWS, complete=False)
-        report = session.out
-
-        waited = time.monotonic() + QUIET_SECONDS
-        while time.monotonic() < waited and session.pump(0.1):
-            pass
-        expect(session.out == report and session.process.poll() is None,
-               "the key pressed before the prompt ended the wait")
-
-        session.press(b"y")
-        deadline = time.monotonic() + 30
-        while time.monotonic() < deadline and session.pump(0.5):
-            pass
-        tail = session.out[len(report):]
-        expect(tail == b"\r\n", f"after the key: {tail!r}, expected CR LF and the end of output")
-        try:
-            code = session.process.wait(timeout=30)
-        except subprocess.TimeoutExpired:
-            raise Failure("the program did not end after the key")
-        expect(code == 0, f"exit code {code}, expected 0")
-        expect(b"x" not in session.echo and b"y" not in session.echo,
-               f"the keys were echoed: {session.echo!r}")
-        print(session.out.decode(), end="")
-    finally:
-        session.close()
-
-
 CASES = {
     "setup": setup,
     "cleanup": cleanup,
     "console": console,
     "priority": priority,
-    "stdout_file": stdout_file,
     **{name: shared_case(name) for name in ("stdin_devnull", "stdin_pipe_with_bytes",
-                                            "stdin_closed", "stdout_closed",
+                                            "stdin_closed", "stdout_file", "stdout_closed",
                                             "stdout_pipe_closed_early")},
 }
 
@@ -247,13 +156,7 @@ def main():
         if reason:
             print(f"{args.case}: skipped: {reason}")
             return SKIP
-    try:
-        CASES[args.case](args)
-    except Failure as failure:
-        print(f"{args.case}: FAILED: {failure}")
-        return 1
-    print(f"{args.case}: passed")
-    return 0
+    return end_to_end.run_case(args.case, lambda: CASES[args.case](args))
 
 
 if __name__ == "__main__":
