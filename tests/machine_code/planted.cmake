@@ -99,7 +99,7 @@ else()
   planted_program(planted_hoisting none planted_search_hoisting)
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
                         $<TARGET_FILE:planted_hoisting> --contestants strstr,finstr,Wordsweep
-                        --routines Wordsweep --fallen-into-heads-may-drift
+                        --routines Wordsweep --fallen-into-heads drift
                         --expect-failure "^Wordsweep: .* writes a register the caller keeps")
 endif()
 
@@ -123,6 +123,6 @@ load to plant")
   endif()
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
                         $<TARGET_FILE:planted_bytes_in_part> --contestants strstr,finstr,Wordsweep
-                        --routines ${routine} --fallen-into-heads-may-drift
+                        --routines ${routine} --fallen-into-heads drift
                         --expect-failure "^${routine}: mov .* loads into part of a register")
 endforeach()
