@@ -1,5 +1,3 @@
-// The contestant table and the process entry. Built without builtins, so the
-// compiler cannot fold or inline the C library's strstr: every pass calls it.
 #include "driver/contestants.h"
 
 #include "driver/fixed_calls.h"

@@ -1,12 +1,10 @@
-// The processor's time-stamp counter behind a serializing instruction.
 #ifndef STRCYCLES_DRIVER_CYCLE_CLOCK_H_
 #define STRCYCLES_DRIVER_CYCLE_CLOCK_H_
 
 #include <cstdint>
 
-// CPUID leaf 0 is used only to serialize: nothing before it may still be in
-// flight and nothing after it may have started. The memory clobber keeps the
-// compiler from moving loads or stores across it either.
+// CPUID serializes: nothing before it is still in flight, nothing after it
+// has started. The memory clobber keeps the compiler's loads and stores put.
 inline void SerializeExecution() {
 #if defined(__x86_64__) || defined(__i386__)
   std::uint32_t eax = 0, ebx, ecx = 0, edx;
@@ -18,9 +16,7 @@ inline void SerializeExecution() {
 #endif
 }
 
-// RDTSC counts at a fixed rate on current processors (constant TSC), which
-// need not be the core's momentary clock. Both halves come back in edx:eax on
-// i686 and x86-64 alike.
+// A fixed-rate count (constant TSC), in edx:eax on i686 and x86-64 alike.
 inline std::uint64_t ReadTimeStampCounter() {
   std::uint32_t low, high;
   asm volatile("rdtsc" : "=a"(low), "=d"(high) : : "memory");

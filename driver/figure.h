@@ -1,5 +1,4 @@
-// The arithmetic that turns counter readings into a per-call figure, apart
-// from the timing so it can be checked with chosen readings.
+// Counter readings to a per-call figure, apart from the timing, to be tested.
 #ifndef STRCYCLES_DRIVER_FIGURE_H_
 #define STRCYCLES_DRIVER_FIGURE_H_
 
@@ -17,8 +16,7 @@ struct MeasurementCells {
 // whatever rounding mode was in force. Returns the quotient's low 32 bits.
 std::int32_t CallCycleFigure(MeasurementCells& cells);
 
-// Sum of the trials' figures divided by their count with a logical shift: a
-// sum that went negative comes out as a large positive average.
+// A logical shift: a sum gone negative gives a large positive average.
 constexpr unsigned kTrialShift = 3;
 constexpr unsigned kTrialCount = 1u << kTrialShift;
 constexpr std::uint32_t AverageOfSum(std::uint32_t sum) {

@@ -1,7 +1,5 @@
-// Each contestant's fixed call, as every timed loop makes it: the two test
-// strings, the result kept alive and never looked at. Inlined into the loop;
-// a file that uses them must be built without builtins, or strstr may be
-// answered at build time.
+// Each contestant's fixed call as the timed loops make it. A file that uses
+// them is built without builtins, or strstr may be answered at build time.
 #ifndef STRCYCLES_DRIVER_FIXED_CALLS_H_
 #define STRCYCLES_DRIVER_FIXED_CALLS_H_
 
@@ -13,11 +11,9 @@
 
 namespace contestant {
 
-// Internal linkage, so that a measurement instantiated on one stays a
-// function of its own file, placed with that file's code. With external
-// linkage the Windows linkers move such instantiations to sections after all
-// other code; every routine's address shifts, and this core's figures move
-// with placement (win64 finstr by a tick).
+// Internal linkage, so that a measurement instantiated on one is placed with
+// its own file's code: the Windows linkers move external ones after the rest.
+// Measured: docs/tuning.md#the-measurement-loop.
 [[gnu::always_inline]] static inline void CallStrstr() {
   KeepResult(RuntimeStrstr(test_data.haystack, test_data.needle));
 }

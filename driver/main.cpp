@@ -1,4 +1,4 @@
-#include "driver/report.h"
+#include "driver/contestants.h"
 
 int main() {
   RunBenchmark();

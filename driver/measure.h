@@ -1,5 +1,4 @@
-// One measurement: an empty loop and a loop of calls, each fenced and timed
-// the same way, at raised priority.
+// One measurement: an empty loop and a loop of calls, fenced and timed alike.
 #ifndef STRCYCLES_DRIVER_MEASURE_H_
 #define STRCYCLES_DRIVER_MEASURE_H_
 
@@ -10,6 +9,12 @@
 #include "driver/test_data.h"
 #include "platform/platform.h"
 
+// Test-only: planted builds define STRCYCLES_PLANT_SITE to put one fault at
+// these sites (tests/machine_code/planted_measure.cpp).
+#ifndef STRCYCLES_PLANT_SITE
+#define STRCYCLES_PLANT_SITE(site, statement) statement
+#endif
+
 constexpr std::uint32_t kLoopCount = 1000000;
 
 // Keeps a call's result alive without adding work: the call cannot be deleted,
@@ -19,38 +24,21 @@ inline void KeepResult(T value) {
   asm volatile("" : : "r"(value) : "memory");
 }
 
-// The empty loop's body: nothing, yet the compiler must run it on every pass,
-// so it can neither fold the loop nor shorten it. The timed loop's call holds
-// it in the same way.
+// Nothing, run on every pass: the empty loop can be neither folded nor cut.
 [[gnu::always_inline]] inline void EmptyPass() {
   asm volatile("");
 }
 
-// A test build plants one fault at a time at these sites, before, instead of
-// or after the statement (tests/machine_code/planted_measure.cpp), so that the machine-code
-// check is shown to catch each in this very code. Elsewhere a site is its
-// statement.
-#ifndef STRCYCLES_PLANT_SITE
-#define STRCYCLES_PLANT_SITE(site, statement) statement
-#endif
-
-// Call is the contestant's fixed call, inlined so that the loop holds exactly
-// the call and the counter step. A template per contestant keeps every call
-// direct: no pointer is followed inside the timed loop.
+// One instance per Call, inlined: the loop holds a direct call and the step.
 template <void (*Call)()>
 std::int32_t MeasureCallCycles() {
   MeasurementCells& cells = test_data.cells;
   STRCYCLES_PLANT_SITE(loop_count, cells.loop_count = kLoopCount);
   platform::RaiseProcessPriority();
 
-  // The pass counter lives in a register in both loops, stepped by one and
-  // tested, so the two loops' bookkeeping is the same instruction. Kept in
-  // memory it would not cancel out: each pass's load waits for the last
-  // pass's store (several cycles where the core does not rename memory), a
-  // chain that is the empty loop's whole cost but hides under the call's work
-  // in the timed one, so subtracting it made every figure low. An asm on the
-  // counter itself would be no better: GCC then copies it through a second
-  // register on every pass.
+  // The pass counter is a register in both loops, stepped and tested alike: a
+  // counter in memory costs the empty loop more than it adds under the call.
+  // Measured: docs/tuning.md#the-measurement-loop.
   SerializeExecution();
   cells.t0 = ReadTimeStampCounter();
   std::uint32_t passes = cells.loop_count;

@@ -11,13 +11,12 @@ STRCYCLES_WORD_PADDED_TEXT(kPrompt, "Press any key to continue ...");
 STRCYCLES_WORD_PADDED_TEXT(kLineEnd, "\r\n");
 
 constexpr std::uint32_t kNumberTextSize = 12;
-// One buffer per printed number: every trial figure, then every average.
-char number_text[kTrialCount * kMaxContestants + kMaxContestants][kNumberTextSize];
+char number_text[kTrialCount * kContestantCount + kContestantCount][kNumberTextSize];
 
 }  // namespace
 
 void RunReport(const Contestant* table, std::uint32_t* sums, std::uint32_t count) {
-  if (count > kMaxContestants) count = kMaxContestants;
+  if (count > kContestantCount) count = kContestantCount;
   std::uint32_t printed = 0;
   for (std::uint32_t trial = 0; trial < kTrialCount; ++trial) {
     for (std::uint32_t row = 0; row < count; ++row) {

@@ -16,21 +16,11 @@ struct Contestant {
   const char* average_label;
 };
 
-constexpr std::uint32_t kMaxContestants = 3;
+constexpr std::uint32_t kContestantCount = 3;
 
 // Every trial measures the rows in table order and prints one line each; then
-// the averages between two separators, the prompt, the key wait and a final
-// CR LF. `sums` holds one running sum per row and ends holding the averages.
+// the averages between two separators, the prompt, the key wait and a CR LF.
+// `sums` holds one running sum per row and ends holding the averages.
 void RunReport(const Contestant* table, std::uint32_t* sums, std::uint32_t count);
-
-// The process entry: runs the report over the real table and ends the
-// process with exit code 0. 32-bit Windows enters it with the stack aligned
-// to 4 bytes only, while the compiler keeps 16 for every call below it.
-#if defined(_WIN32) && defined(__i386__)
-#define STRCYCLES_ENTRY __attribute__((force_align_arg_pointer))
-#else
-#define STRCYCLES_ENTRY
-#endif
-extern "C" [[noreturn]] STRCYCLES_ENTRY void RunBenchmark();
 
 #endif  // STRCYCLES_DRIVER_REPORT_H_

@@ -77,7 +77,7 @@ heads to drift (machine_code.fallen_into_loop_heads): no head it holds to plant 
     continue()
   endif()
   if(NOT TARGET planted_unaligned_labels)
-    planted_search_library(planted_search_unaligned STRCYCLES_ALIGNED_LABELS=)
+    planted_search_library(planted_search_unaligned STRCYCLES_HOLD_ALIGNED_LABELS=0)
     planted_program(planted_unaligned_labels none planted_search_unaligned)
   endif()
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
@@ -95,7 +95,7 @@ elseif(WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
   strcycles_skipped_test(${name} "${LABELS_FOR}"
     "the check holds registers the caller keeps only in x86-64 Linux code")
 else()
-  planted_search_library(planted_search_hoisting STRCYCLES_HOISTING_LEFT)
+  planted_search_library(planted_search_hoisting STRCYCLES_HOLD_NOT_HOISTED=0)
   planted_program(planted_hoisting none planted_search_hoisting)
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
                         $<TARGET_FILE:planted_hoisting> --contestants strstr,finstr,Wordsweep
@@ -118,7 +118,7 @@ load to plant")
     continue()
   endif()
   if(NOT TARGET planted_bytes_in_part)
-    planted_search_library(planted_search_bytes_in_part STRCYCLES_BYTES_IN_PART)
+    planted_search_library(planted_search_bytes_in_part STRCYCLES_HOLD_WHOLE_BYTE_LOADS=0)
     planted_program(planted_bytes_in_part none planted_search_bytes_in_part)
   endif()
   strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
