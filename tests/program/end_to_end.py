@@ -82,8 +82,8 @@ def check_report(output, labels, complete=True):
     expect(report_pattern(labels, complete).fullmatch(text) is not None,
            f"not the full report ({len(text)} bytes):\n{text[-400:]!r}")
     figures = [int(figure) for figure in re.findall(r"^-?[0-9]+", text, re.MULTILINE)]
-    trials = FORM["TRIALS"] * len(labels)
-    trials, averages = figures[:trials], figures[trials:]
+    count = FORM["TRIALS"] * len(labels)
+    trials, averages = figures[:count], figures[count:]
     for row, label in enumerate(labels):
         expected = (sum(trials[row::len(labels)]) & 0xFFFFFFFF) // FORM["TRIALS"]
         expect(averages[row] == expected, f"average {label} is {averages[row]}, expected {expected}")
