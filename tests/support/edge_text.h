@@ -18,8 +18,8 @@
 // bytes in, then exactly `slack` bytes taken from `fill` in turn, and nothing
 // else. The offset moves the text's start across word boundaries.
 struct ExactText {
-  ExactText(const std::string& content, std::size_t offset = 0, std::size_t slack = 0,
-            const std::string& fill = "x")
+  explicit ExactText(const std::string& content, std::size_t offset = 0, std::size_t slack = 0,
+                     const std::string& fill = "x")
       : block(new char[offset + content.size() + 1 + slack]),
         text(block.get() + offset),
         end(text + content.size() + 1 + slack) {
