@@ -44,6 +44,19 @@ function(planted_search_library target definition)
   target_compile_definitions(${target} PRIVATE ${definition})
 endfunction()
 
+# The routines built with one of search/code_layout.h's rules undone (SWITCH
+# set to 0) in program TARGET, checked for ROUTINE alone with ARGN: the check
+# must fail with a problem that matches EXPECTED.
+function(planted_routine_test name target switch routine expected)
+  if(NOT TARGET ${target})
+    planted_search_library(${target}_search ${switch}=0)
+    planted_program(${target} none ${target}_search)
+  endif()
+  strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/machine_code_check.py
+                        $<TARGET_FILE:${target}> --contestants strstr,finstr,Wordsweep
+                        --routines ${routine} ${ARGN} --expect-failure "${expected}")
+endfunction()
+
 foreach(fault none memory_counter folded_empty_loop second_call missing_fence
               counter_set_after_fence folded_strstr inlined_contestant loop_head_off
               call_between_reads call_in_empty_loop empty_loop_reads_memory counter_off_by_one
@@ -76,13 +89,8 @@ foreach(routine finstr Wordsweep)
 heads to drift (machine_code.fallen_into_loop_heads): no head it holds to plant off")
     continue()
   endif()
-  if(NOT TARGET planted_unaligned_labels)
-    planted_search_library(planted_search_unaligned STRCYCLES_HOLD_ALIGNED_LABELS=0)
-    planted_program(planted_unaligned_labels none planted_search_unaligned)
-  endif()
-  strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
-                        $<TARGET_FILE:planted_unaligned_labels> --contestants strstr,finstr,Wordsweep
-                        --routines ${routine} --expect-failure "^${routine}: loop head")
+  planted_routine_test(${name} planted_unaligned_labels STRCYCLES_HOLD_ALIGNED_LABELS ${routine}
+                       "^${routine}: loop head")
 endforeach()
 
 # Wordsweep built letting Clang hoist n - 8 out of its sweep (search/code_layout.h):
@@ -95,12 +103,8 @@ elseif(WIN32 OR NOT CMAKE_SIZEOF_VOID_P EQUAL 8)
   strcycles_skipped_test(${name} "${LABELS_FOR}"
     "the check holds registers the caller keeps only in x86-64 Linux code")
 else()
-  planted_search_library(planted_search_hoisting STRCYCLES_HOLD_NOT_HOISTED=0)
-  planted_program(planted_hoisting none planted_search_hoisting)
-  strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
-                        $<TARGET_FILE:planted_hoisting> --contestants strstr,finstr,Wordsweep
-                        --routines Wordsweep --fallen-into-heads drift
-                        --expect-failure "^Wordsweep: .* writes a register the caller keeps")
+  planted_routine_test(${name} planted_hoisting STRCYCLES_HOLD_NOT_HOISTED Wordsweep
+                       "^Wordsweep: .* writes a register the caller keeps" --fallen-into-heads drift)
 endif()
 
 # The search routines built with Clang 14 loading their bytes as it likes
@@ -117,12 +121,6 @@ load to plant")
       "the bytes are loaded whole by hand only in x86-64 code")
     continue()
   endif()
-  if(NOT TARGET planted_bytes_in_part)
-    planted_search_library(planted_search_bytes_in_part STRCYCLES_HOLD_WHOLE_BYTE_LOADS=0)
-    planted_program(planted_bytes_in_part none planted_search_bytes_in_part)
-  endif()
-  strcycles_python_test(${name} "${LABELS_FOR}" ${CMAKE_CURRENT_LIST_DIR}/machine_code_check.py
-                        $<TARGET_FILE:planted_bytes_in_part> --contestants strstr,finstr,Wordsweep
-                        --routines ${routine} --fallen-into-heads drift
-                        --expect-failure "^${routine}: mov .* loads into part of a register")
+  planted_routine_test(${name} planted_bytes_in_part STRCYCLES_HOLD_WHOLE_BYTE_LOADS ${routine}
+                       "^${routine}: mov .* loads into part of a register" --fallen-into-heads drift)
 endforeach()
