@@ -1,6 +1,4 @@
-# 32-bit x86 Linux build with the host's multilib GCC: the program's home
-# processor, with the Linux test tools. Its tests run directly where the
-# kernel runs 32-bit programs, else under qemu-i386's user-mode emulation.
+# 32-bit x86 Linux (-m32), the program's home processor with the Linux test tools.
 set(CMAKE_SYSTEM_NAME Linux)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(CMAKE_C_FLAGS_INIT -m32)
@@ -9,9 +7,8 @@ set(CMAKE_EXE_LINKER_FLAGS_INIT -m32)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -m32)
 set(CMAKE_MODULE_LINKER_FLAGS_INIT -m32)
 
-# How 32-bit code runs here, for the tests: STRCYCLES_I386_RUNNER is native,
-# qemu or none, and STRCYCLES_I386_KERNEL says why the kernel does not run it.
-# A compiler check builds nothing it runs, so it does without the probe.
+# STRCYCLES_I386_RUNNER: native, qemu (qemu-i386 user mode) or none; STRCYCLES_I386_KERNEL: why
+# the kernel runs no 32-bit code. A compiler check runs nothing it builds: no probe there.
 get_property(in_try_compile GLOBAL PROPERTY IN_TRY_COMPILE)
 if(NOT in_try_compile)
   execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../tools/runs-i386.sh
@@ -27,9 +24,8 @@ if(NOT in_try_compile)
     set(CMAKE_CROSSCOMPILING_EMULATOR ${STRCYCLES_QEMU_I386})
     set(how "under ${STRCYCLES_QEMU_I386}: ${STRCYCLES_I386_KERNEL}")
     if(STRCYCLES_SANITIZE)
-      # LeakSanitizer stops the process with a clone that qemu-user refuses,
-      # and then waits for it forever. ASan reads its options from
-      # /proc/self/environ, which is qemu's own, so qemu's -E cannot set them.
+      # LeakSanitizer stops the process with a clone qemu-user refuses, then waits forever. ASan
+      # reads its options from /proc/self/environ, qemu's own, so qemu's -E cannot set them.
       set(CMAKE_CROSSCOMPILING_EMULATOR env ASAN_OPTIONS=detect_leaks=0
                                         ${CMAKE_CROSSCOMPILING_EMULATOR})
       string(APPEND how "; LeakSanitizer off, as it cannot stop the process under qemu-user")

@@ -1,4 +1,3 @@
-# Cross build for Windows with Debian's mingw-w64 tool chain.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++)

@@ -1,24 +1,12 @@
-# What every test tree shares: the Python the test scripts run under, and how
-# a test that cannot run here says so.
-
-# strcycles_skipped_test(NAME LABELS REASON): a test ctest reports as
-# skipped, printing why.
+# strcycles_skipped_test(NAME LABELS REASON): a test ctest reports as skipped, printing why.
 function(strcycles_skipped_test name labels reason)
   add_test(NAME ${name} COMMAND sh -c "echo \"skipped: $1\"; exit 77" sh "${reason}")
   set_tests_properties(${name} PROPERTIES LABELS "${labels}" SKIP_RETURN_CODE 77)
 endfunction()
 
-# One interpreter for every script, chosen here: STRCYCLES_PYTHON if given,
-# else the first of CMake's own Python and the system's that imports what the
-# machine-code and executable checks read the binaries with (a version
-# manager's python3 on PATH often sees none of the distribution's packages).
-# With none, the scripts that need only the standard library run under the
-# first that runs, and STRCYCLES_PYTHON_MISSING names the packages the others
-# need; with no Python at all, STRCYCLES_TESTS_SKIP says so, and the tree
-# builds the program alone. Either is said only as a status line: make run
-# builds the program from a tree that has the tests, and a first run on a
-# fresh machine should show the build and the report, not warnings about
-# checks it does not run; make check names what its skipped tests need.
+# One interpreter for every script: STRCYCLES_PYTHON, else the first of CMake's and the system's
+# that imports the binary readers, else the first that runs. What is missing is a status line, not
+# a warning: a first make run shows the build and the report; make check names what skips need.
 set(STRCYCLES_PYTHON "" CACHE FILEPATH "Python 3 for the test scripts (empty: found)")
 set(STRCYCLES_PYTHON_MODULES capstone elftools pefile)
 set(STRCYCLES_PYTHON_PACKAGES python3-capstone python3-pyelftools python3-pefile)
@@ -70,8 +58,7 @@ if(NOT told)
   endif()
 endif()
 
-# strcycles_python_test(NAME LABELS SCRIPT ARGS...): a test run by the chosen
-# interpreter, or, where it lacks the modules, skipped with what to install.
+# strcycles_python_test(NAME LABELS SCRIPT ARGS...): run by that interpreter, else skipped.
 function(strcycles_python_test name labels script)
   if(STRCYCLES_PYTHON_MISSING)
     strcycles_skipped_test(${name} "${labels}" "${STRCYCLES_PYTHON_MISSING}")

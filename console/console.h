@@ -8,8 +8,7 @@
 // system reports. The text must meet TextLength's readability rule.
 std::uint32_t WriteText(const char* text);
 
-// Throws away pending input, then waits for one key press and takes it
-// without echo.
+// Throws away pending input, then waits for one key press and takes it without echo.
 int WaitForKey();
 
 #endif  // STRCYCLES_CONSOLE_CONSOLE_H_

@@ -15,17 +15,14 @@ namespace {
 
 // Closest to Win32's HIGH_PRIORITY_CLASS without starving the machine.
 constexpr int kHighNice = -10;
-// The signals whose default ends the process, whether sent or typed at the
-// terminal (Ctrl-C, Ctrl-\).
+// The signals whose default ends the process, sent or typed at the terminal (Ctrl-C, Ctrl-\).
 constexpr int kTerminalSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP};
-// One key can send several bytes (an arrow key sends ESC [ A), the later ones
-// possibly a moment after the first over a slow link. Whatever comes until the
-// line has been quiet this long belongs to the key, not to the shell that reads
-// the terminal next; the count of quiet waits bounds a held-down key.
+// One key can send several bytes (ESC [ A), the later ones a moment after the first: what comes
+// until the line is quiet this long belongs to the key, not to the shell that reads the terminal
+// next. The count of quiet waits bounds a held-down key.
 constexpr int kKeyQuietMilliseconds = 50;
 constexpr int kKeyQuietWaits = 4;
 
-// Plain data, zero before the program starts: no constructor runs.
 struct termios saved_terminal;
 volatile sig_atomic_t terminal_changed;
 struct sigaction saved_actions[sizeof kTerminalSignals / sizeof kTerminalSignals[0]];
@@ -40,16 +37,14 @@ void RestoreTerminal() {
   }
 }
 
-// A signal that ends the process during the wait must not leave the terminal
-// without echo: put it back, then die of the same signal as before.
+// A signal that ends the wait must not leave the terminal unechoed: restore it, then die of it.
 void RestoreTerminalAndDie(int signal_number) {
   RestoreTerminal();
   raise(signal_number);
 }
 
-// Called with the terminal still in key-wait mode, so nothing of the key is
-// echoed or left for a canonical reader. A hang-up, an error or a signal also
-// ends the wait: nothing more of the key is coming then.
+// Runs in key-wait mode, so nothing of the key is echoed or left for a canonical reader. A hang-up,
+// an error or a signal ends it too: nothing more of the key is coming then.
 void DiscardRestOfKey() {
   struct pollfd input = {STDIN_FILENO, POLLIN, 0};
   int waits = kKeyQuietWaits;
@@ -87,8 +82,7 @@ std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {
 }
 
 void DiscardPendingInput() {
-  // Not a terminal (pipe, file, /dev/null, closed): whatever is there, or its
-  // end, is the key, so the wait can never hang.
+  // Not a terminal (pipe, file, /dev/null, closed): its next byte, or its end, is the key.
   if (tcgetattr(STDIN_FILENO, &saved_terminal) != 0) return;
   struct sigaction action {};
   action.sa_handler = RestoreTerminalAndDie;

@@ -31,10 +31,8 @@ std::uint32_t WriteStandardOutput(const char* bytes, std::uint32_t count) {
 }
 
 void DiscardPendingInput() {
-  // _kbhit and _getch see only the console. With standard input redirected
-  // (a file, a pipe, NUL, none) no key can reach them and the wait would never
-  // end, so there the next byte of that input, its end or a failed read is the
-  // key, as on the other platforms.
+  // _kbhit and _getch see only the console, so with standard input redirected (a file, a pipe,
+  // NUL, none) its next byte, its end or a failed read is the key, as on POSIX.
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
   input_is_console = GetConsoleMode(input, &mode) != 0;

@@ -9,30 +9,22 @@ namespace {
 
 using Byte = unsigned char;
 
-// Scan passes test this many source bytes before branching back, check passes
-// this many pattern bytes.
+// Source bytes a scan pass tests, and pattern bytes a check pass compares.
 constexpr std::size_t kScanUnroll = 16;
 constexpr std::size_t kCheckUnroll = 8;
 
-// The scan is bound by how many branches the processor executes per cycle
-// (three on the machine it was tuned on), not by arithmetic. So the second
-// byte of every kFoldEvery gets both of its tests from one branch on a sign
-// bit, paid for with arithmetic on otherwise idle units; folding more bytes
-// than that made the arithmetic the limit instead.
+// The scan is bound by the branches it executes, not by arithmetic: the second byte of every
+// kFoldEvery gets both its tests from one branch on a sign bit. Measured: docs/tuning.md#finstr.
 constexpr std::size_t kFoldEvery = 4;
 
-// b - 1 is negative only for the terminator, (b ^ first) - 1 only for the
-// pattern's first byte.
+// b - 1 is negative only for the terminator, (b ^ first) - 1 only for the pattern's first byte.
 inline bool EitherTestHits(std::uint32_t b, std::uint32_t first) {
   return __builtin_expect(static_cast<std::int32_t>((b - 1) | ((b ^ first) - 1)) < 0, 0);
 }
 
-// A byte in a whole register. 32-bit x86 has byte forms of only four
-// registers, and a comparison the compiler narrows to bytes needs both sides
-// in them: in the check that cost a copy per byte. Loaded by the asm, the
-// byte's range is hidden, so every test on it stays a full-width one, which
-// any register can do. AddressSanitizer cannot see into the asm, so its
-// builds load plainly, from the same addresses.
+// A byte in a whole register, its range hidden so that every test on it stays full width: 32-bit
+// x86 has byte forms of only four registers, and a byte compare would copy into one each time.
+// AddressSanitizer cannot see into the asm, so its builds load plainly, from the same addresses.
 inline std::uint32_t WideByte(const Byte* p) {
 #if defined(__i386__) && !defined(__SANITIZE_ADDRESS__)
   std::uint32_t b;
@@ -51,15 +43,12 @@ STRCYCLES_ALIGNED_LABELS std::uint32_t finstr(std::uint32_t start, const char* s
   const Byte* const pat = reinterpret_cast<const Byte*>(pattern);
   const Byte first = pat[0];
   if (first == 0) return start;
-  // Hidden from the compiler's range tracking, which would otherwise narrow
-  // the folded test's xor to a byte and widen it again on every folded step,
-  // and make the first-byte test a byte comparison (see WideByte).
+  // Hidden from range tracking, which would narrow the tests against it to bytes (see WideByte).
   std::uint32_t wide_first = first;
   asm("" : "+r"(wide_first));
 
   const Byte* p = InRegister(text) + start;
   for (;;) {
-    // Scan: the first-byte test comes before the terminator test.
     for (;;) {
 #pragma GCC unroll kScanUnroll
       for (std::size_t i = 0; i < kScanUnroll; ++i) {

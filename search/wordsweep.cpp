@@ -27,13 +27,11 @@ inline T Differ(const char* q, const char* pattern, std::size_t i) {
   return Load<T>(q + i) ^ Load<T>(pattern + i);
 }
 
-// The machine's own word: the check compares this many pairs at a time.
 using Piece = std::uintptr_t;
 constexpr std::size_t kPiece = sizeof(Piece);
 
-// Where a piece is 8 bytes the fixed task's needle, 13 bytes, is longer than
-// one and has none beyond the last two; where it is 4 it has. Written into the
-// branch itself: Clang drops a hint that an inlined helper returns.
+// A hint only where pieces are 8 bytes: the fixed task's 13-byte needle then has none beyond the
+// last two. Written into each branch, since a hint an inlined helper returns can be dropped.
 #define WHERE_PIECES_ARE_WIDE(x, expected) (kPiece > 4 ? __builtin_expect((x), (expected)) : (x))
 
 // Compares q[n-1..1] with the pattern's, far end first, a machine word of
@@ -43,14 +41,9 @@ inline bool Matches(const char* q, const char* pattern, std::size_t n) {
     std::size_t k = n - kPiece;
     for (; WHERE_PIECES_ARE_WIDE(k > kPiece + 1, 0); k -= kPiece)
       if (Differ<Piece>(q, pattern, k)) return false;
-    // The last two pieces, the fixed task's: a compare and a branch each, as
-    // Clang builds either form. Given them or'ed, GCC 11 and 12 xored both
-    // before one branch, and the fixed task ran 0.15-0.35 ticks a call slower
-    // back to back and 0.2 slower waiting (Zen 5); the two branches alone,
-    // put into GCC's assembly, gained as much. Without the hint Clang 16 and
-    // 19 reached the text sweep from the pattern sweep by a jump, a tick
-    // slower. With 4-byte pieces, two branches cost GCC's 32-bit build a
-    // register: it kept the candidate flags on the stack.
+    // The last two pieces, the fixed task's, by a compare and a branch each, the first hinted to
+    // match; 4-byte pieces take one branch for both, which needs a register fewer.
+    // Measured: docs/tuning.md#wordsweep.
     if (kPiece > 4) {
       if (__builtin_expect(Differ<Piece>(q, pattern, k) != 0, 0)) return false;
       return !Differ<Piece>(q, pattern, 1);
@@ -72,12 +65,8 @@ inline std::uint32_t Flags(std::uint32_t w, std::uint32_t C) {
   return ((w - kOnes) | ((w ^ C) - kOnes)) & kHighs;
 }
 
-// The pattern's first byte in every lane, and back. On x86-64 the candidate
-// check takes the byte from C's low lane, so that c need not stay in a
-// register of its own across the sweep: with one value fewer live there,
-// Clang saved one callee-saved register fewer on every call. C is hidden
-// from the compiler, which would otherwise see through to c. The 32-bit
-// routine keeps c, as its seven registers were allocated with it.
+// The first byte in every lane, and back: on x86-64 the check takes it from C's low lane, so that
+// c holds no register across the sweep that a call must save; C is hidden, else c shows through.
 inline std::uint32_t FirstByteInEveryLane(std::uint32_t c) {
   std::uint32_t C = InRegister(c) * kOnes;
 #if defined(__x86_64__)
@@ -96,28 +85,12 @@ inline std::uint32_t FirstByte([[maybe_unused]] std::uint32_t c, [[maybe_unused]
 
 }  // namespace
 
-// A flagged word is rare in text, and the last of four rarer still: it is
-// the one the sweep goes round again after.
+// A flagged word is rare in text; the fourth word's exit is hinted per target below.
 #define RARELY(x) __builtin_expect_with_probability((x), 1, 0.05)
 
-// Where the fourth word's exit goes, where the routine starts, and when the
-// sweeps load their words. Back-to-back calls of the fixed task run close to
-// eight instructions a core clock on AMD's Zen 5, so what costs is not work
-// but how the front end meets the code: each taken branch, and each block
-// whose taken branch spills into the next 64-byte line. When the sweeps loaded
-// each word ahead of the one they tested, GCC 11 kept that word in r8, whose
-// every use needs a REX prefix: eight more bytes in the sweep moved the
-// candidate check's blocks across a line, and its calls cost 1.2-1.5 ticks
-// (2-2.5 core clocks) more than GCC 12's, while a call that waits for the last
-// cost the same; the same bytes put into GCC 12's sweep as bare REX prefixes
-// cost it as much. So on x86-64 the exit after the fourth word, the one short
-// texts take, is the straight path (GCC lays it out so; cmake/compilers.cmake
-// asks Clang for the same), the routine starts on a line, where its blocks
-// were measured best for every compiler, and each word is loaded as it is
-// tested: GCC 11 and 12 then build the same code, and every compiler's build
-// ran the fixed task 0.05-0.15 ticks a call faster than with words loaded
-// ahead. The 32-bit routine keeps what was measured for it on Intel and Zen 4:
-// words loaded ahead, a rare fourth exit and a 32-byte start.
+// The fixed task's calls are bound by the front end: each taken branch, each 64-byte line crossed.
+// So on x86-64 short texts leave by the fourth word's exit, the straight path, the routine starts
+// on a line and words load as tested; 32-bit code loads ahead. Measured: docs/tuning.md#wordsweep.
 #if defined(__x86_64__)
 #define FOURTH_WORD_EXIT(x) __builtin_expect(!!(x), 1)
 #define WORDSWEEP_START __attribute__((aligned(64)))
@@ -130,10 +103,6 @@ inline std::uint32_t FirstByte([[maybe_unused]] std::uint32_t c, [[maybe_unused]
 #define TESTED_WORD(loaded, at) (loaded)
 #endif
 
-// Layout: a flag leaves the four-word pass to code further on, and the pass
-// steps its pointer only when it goes round again, so a short string's exit
-// needs no correction; the pointer is stepped through an empty asm, else the
-// compiler keeps a second copy and moves it every pass.
 #define WORDSWEEP_CODE                                                                 \
   STRCYCLES_ALIGNED_LABELS STRCYCLES_INVARIANTS_IN_PLACE STRCYCLES_FOR_SEVEN_REGISTERS \
       WORDSWEEP_START
@@ -165,6 +134,8 @@ WORDSWEEP_CODE const char* Wordsweep(const char* source, const char* pattern) {
         break;
       }
       p += 16;
+      // Stepped only when going round, so no exit needs correcting; through an asm, else the
+      // compiler keeps a second copy of the pointer and moves it every pass.
       asm("" : "+r"(p));
     }
     zeros = (word - kOnes) & ~word & kHighs;
