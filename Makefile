@@ -166,9 +166,8 @@ bench-home: deps windows native
 
 # The fixed calls built by every GCC and Clang on PATH (each in
 # build/compilers/<compiler>), timed in turn BENCH_COMPILERS_ROUNDS times: one
-# table of the report's figure, the step and the latency per compiler. At 20
-# rounds strstr's step, the same library code in every build, spread 4.5-7 %
-# across the builds, too much to tell builds 5 % apart; at 80, 3 %.
+# table of the report's figure, the step and the latency per compiler. Why 80
+# rounds: docs/tuning.md#the-speed-suites-loops.
 BENCH_COMPILERS_ROUNDS ?= 80
 .PHONY: bench-compilers
 bench-compilers:

@@ -34,8 +34,8 @@ constexpr int kChainAdds = 1000;
 
 // One register added to itself through another, kChainAdds times: each
 // addition waits for the last, one core clock apiece on every x86. An
-// immediate would not do: some cores (Intel's Golden Cove) fold a chain of
-// small immediate additions at rename and run it many times faster.
+// immediate would not do: some cores fold a chain of small immediate
+// additions at rename and run it many times faster.
 inline void ChainOfAdds(std::uint64_t& sum) {
   const std::uint64_t one = 1;
   asm volatile(".rept %c2\n\tadd %1, %0\n\t.endr" : "+r"(sum) : "r"(one), "i"(kChainAdds));

@@ -2,8 +2,8 @@
 #ifndef STRCYCLES_SEARCH_CODE_LAYOUT_H_
 #define STRCYCLES_SEARCH_CODE_LAYOUT_H_
 
-// Test-only: a planted build (tests/machine_code/planted.cmake) sets one of
-// these to 0 to undo its rule below, and the machine-code check must catch it.
+// Test-only: a planted build (tests/machine_code/planted.cmake) sets one of these to 0 to undo
+// its rule below, and the machine-code check must catch it.
 #ifndef STRCYCLES_HOLD_ALIGNED_LABELS
 #define STRCYCLES_HOLD_ALIGNED_LABELS 1
 #endif
@@ -14,29 +14,25 @@
 #define STRCYCLES_HOLD_WHOLE_BYTE_LOADS 1
 #endif
 
-// The routine's own start on a 32-byte boundary.
 #define STRCYCLES_ALIGNED_32 __attribute__((aligned(32)))
 
 #if defined(__GNUC__) && !defined(__clang__)
-// Every loop head on 16 bytes: GCC's rotated unrolled loops put back edges
-// mid-pass, beyond -falign-loops, so every label is aligned (Clang's options:
-// cmake/compilers.cmake). Measured: docs/tuning.md#loop-heads.
+// Every label on 16 bytes: GCC's rotated unrolled loops put back edges mid-pass, beyond
+// -falign-loops (Clang: cmake/compilers.cmake). Measured: docs/tuning.md#loop-heads.
 #if STRCYCLES_HOLD_ALIGNED_LABELS
 #define STRCYCLES_ALIGNED_LABELS __attribute__((optimize("align-labels=16")))
 #else
 #define STRCYCLES_ALIGNED_LABELS
 #endif
-// Loop invariants stay where they are used: hoisted, they can cost a
-// callee-saved register, and its push and pop, on every call.
+// Loop invariants stay in place: hoisted, one can cost a callee-saved register's push and pop.
 #define STRCYCLES_INVARIANTS_IN_PLACE __attribute__((optimize("no-move-loop-invariants")))
 #else
 #define STRCYCLES_ALIGNED_LABELS
 #define STRCYCLES_INVARIANTS_IN_PLACE
 #endif
 
-// 32-bit x86 has seven registers for the routine's eight or so live values;
-// allocated as one region, values kept apart, GCC spills none it keeps using.
-// Measured: docs/tuning.md#wordsweep.
+// Seven registers for the routine's eight or so live values: allocated as one region, values
+// kept apart, GCC spills none it keeps using. Measured: docs/tuning.md#wordsweep.
 #if defined(__GNUC__) && !defined(__clang__) && defined(__i386__)
 #define STRCYCLES_FOR_SEVEN_REGISTERS \
   __attribute__((optimize("ira-region=one", "no-tree-coalesce-vars")))
@@ -44,9 +40,8 @@
 #define STRCYCLES_FOR_SEVEN_REGISTERS
 #endif
 
-// The value, from a register: on 32-bit x86 a spilled value is otherwise
-// reloaded inside the instruction that uses it, a load some cores feed from a
-// pending store only once it completes. Measured: docs/tuning.md#wordsweep.
+// The value, from a register: a spilled value is otherwise reloaded inside the instruction that
+// uses it, which waits for a pending store to complete. Measured: docs/tuning.md#wordsweep.
 template <class T>
 inline T InRegister(T value) {
 #if defined(__GNUC__) && defined(__i386__)
@@ -55,9 +50,8 @@ inline T InRegister(T value) {
   return value;
 }
 
-// The value, as if changed here, so that nothing computed from it leaves the
-// loop: Clang hoisted Wordsweep's n - 8, one value more than the caller-saved
-// registers hold. Measured: docs/tuning.md#wordsweep.
+// The value, as if changed here, so nothing computed from it leaves the loop: Clang hoisted
+// n - 8, one value more than the caller-saved registers hold. Measured: docs/tuning.md#wordsweep.
 template <class T>
 inline void NotHoisted([[maybe_unused]] T& value) {
 #if defined(__clang__) && STRCYCLES_HOLD_NOT_HOISTED
@@ -65,9 +59,8 @@ inline void NotHoisted([[maybe_unused]] T& value) {
 #endif
 }
 
-// The byte at p, loaded into the whole register: Clang before 15 loads it
-// into the low 8 bits outside innermost loops, a write that waits for the
-// register's last writer. Measured: docs/tuning.md#wordsweep.
+// The byte at p into the whole register: Clang before 15 loads it into the low 8 bits outside
+// innermost loops, a write that waits for the register's last writer. Measured: as above.
 inline unsigned char ByteLoadedWhole(const void* p) {
   const unsigned char* const byte = static_cast<const unsigned char*>(p);
 #if defined(__clang__) && __clang_major__ < 15 && defined(__x86_64__)
