@@ -22,30 +22,10 @@ TEST(BenchFigures, LowPercentilesGiveStepAndLatency) {
   EXPECT_EQ(low.latency, 30);
 }
 
-// finstr's made-up figures, which agree; Wordsweep's, which do not.
-Figures Finstr() {
-  Figures f;
-  f.bench = 20.4;
-  f.bench_low = 20;
-  f.report_low = 19;
-  f.report_median = 19.5;
-  f.batch_low = 18;
-  f.step_low = 9.5;
-  f.latency_low = 12.2;
-  f.bench_repetitions = 9;
-  f.report_trials = 25;
-  f.short_repetitions = 100;
-  return f;
-}
-Figures Wordsweep() {
-  Figures f = Finstr();
-  f.bench = 6.5;
-  f.bench_low = 6;
-  f.report_low = 10;
-  f.step_low = 5;
-  f.latency_low = 7;
-  return f;
-}
+// Made-up figures, in Figures' order: bench, bench_low, report_low,
+// report_median, batch_low, step_low, latency_low, and the three counts.
+constexpr Figures kFinstr = {20.4, 20, 19, 19.5, 18, 9.5, 12.2, 9, 25, 100};  // agrees
+constexpr Figures kWordsweep = {6.5, 6, 10, 10.5, 9, 5, 7, 9, 25, 100};       // does not
 
 // The agreement row's counters at 1.38 core clocks a tick.
 std::map<std::string, double> Counters(const Figures& f) {
@@ -61,10 +41,10 @@ TEST(BenchFigures, RowCountersInTicksAndCoreClocks) {
       {"latency_p20", 12.2},  {"latency_core", 16.836},   {"difference", -1},
       {"difference_pct", -5}, {"difference_core", -1.38}, {"agrees", 1},
   };
-  std::map<std::string, double> counters = Counters(Finstr());
+  std::map<std::string, double> counters = Counters(kFinstr);
   ASSERT_EQ(counters.size(), expected.size());
   for (const auto& [key, value] : expected) EXPECT_NEAR(counters[key], value, 1e-9) << key;
-  EXPECT_EQ(Counters(Wordsweep())["agrees"], 0);
+  EXPECT_EQ(Counters(kWordsweep)["agrees"], 0);
 }
 
 TEST(BenchFigures, SummaryColumnsStandUnderTheirHeaders) {
@@ -72,7 +52,7 @@ TEST(BenchFigures, SummaryColumnsStandUnderTheirHeaders) {
   EXPECT_EQ(bench_figures::Summary({{"strstr", Figures()}}, "M", clock, false), "");
   EXPECT_EQ(
       bench_figures::Summary(
-          {{"strstr", Figures()}, {"finstr", Finstr()}, {"Wordsweep", Wordsweep()}},
+          {{"strstr", Figures()}, {"finstr", kFinstr}, {"Wordsweep", kWordsweep}},
           "a made-up machine", clock, false),
       "\n\nPer call of the fixed task, ticks (core clocks); a made-up machine, core 5.52 GHz\n"
       "report: the program's figure, bench: Google Benchmark's, 20th percentiles of\n"
