@@ -15,9 +15,9 @@
 namespace agreement {
 
 // The suite's fixed/<name> cases add this statistic over their repetitions
-// (the 20th percentile), which the agreement rows compare with the report's.
+// (bench_figures::LowPercentile), which the agreement rows compare with the
+// report's.
 inline constexpr char kLowStatistic[] = "p20";
-double LowPercentile(const std::vector<double>& values);
 
 // Registers report/<name> for each contestant, to run right after the
 // suite's fixed/<name>, and clock/core once. tsc_hz converts ticks to time.

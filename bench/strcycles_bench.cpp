@@ -19,6 +19,7 @@
 
 #include "bench/agreement.h"
 #include "bench/call_timings.h"
+#include "bench/figures.h"
 #include "driver/cycle_clock.h"
 #include "search/finstr.h"
 #include "search/wordsweep.h"
@@ -213,7 +214,7 @@ void RegisterRoutine(const std::string& name, int row) {
         ->UseRealTime()
         ->MinTime(0.05)
         ->Repetitions(9)
-        ->ComputeStatistics(agreement::kLowStatistic, agreement::LowPercentile)
+        ->ComputeStatistics(agreement::kLowStatistic, bench_figures::LowPercentile)
         ->DisplayAggregatesOnly(true);
     // The program's own figure for the same call, taken right after.
     agreement::RegisterReportCase(row, name, tsc_hz);

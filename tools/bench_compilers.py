@@ -162,15 +162,22 @@ def table(figures, core_per_tick):
     return lines
 
 
+def best_and_slowest(steps):
+    """The compiler with the least step and the one with the most, and how
+    many percent more the latter's is: steps is {label: step}."""
+    best = min(steps, key=steps.get)
+    slowest = max(steps, key=steps.get)
+    return best, slowest, 100 * (steps[slowest] / steps[best] - 1)
+
+
 def spread(figures):
     """Each contestant's step: the best compiler's, and how far the slowest is above it."""
     lines = []
     for contestant in CONTESTANTS:
         steps = {label: summarize(values, contestant)[1] for label, values in figures.items()}
-        best = min(steps, key=steps.get)
-        worst = max(steps, key=steps.get)
+        best, slowest, more = best_and_slowest(steps)
         lines.append(f"  {contestant}: step {steps[best]:.2f} ticks with {best}, "
-                     f"{100 * (steps[worst] / steps[best] - 1):.1f} % more with {worst}")
+                     f"{more:.1f} % more with {slowest}")
     return lines
 
 
