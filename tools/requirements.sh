@@ -109,7 +109,7 @@ missing() {
     set -- "${@:1:$#-1}"
   fi
   wanted=" $(expand "$@" | tr '\n' ' ') "
-  while read -r tool check packages targets <&3; do
+  while read -r tool check packages targets <&3 || [[ -n ${tool:-} ]]; do
     need=
     # shellcheck disable=SC2086
     for target in $(expand ${targets//,/ }); do
