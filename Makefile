@@ -9,11 +9,12 @@ REQUIRE = tools/requirements.sh
 # cmake --preset $(1) with options $(2); the presets hold the trees' flags.
 CONFIGURE = cmake --preset $(1) $(2) >/dev/null
 BUILD_TREE = cmake --build --preset $(1) -j $(JOBS)
-# ctest in tree $(1) with options $(2). ctest counts skipped tests but does not
-# say why; every test that skips prints "skipped: <reason>" (after its case's
-# name), and those lines are shown once the run has passed.
-CTEST = ctest --preset $(1) $(2) && \
-  { grep -hE '^([^ :]+: )?skipped: ' $(BUILD)/$(1)/Testing/Temporary/LastTest.log | sed 's/^/$(1): /'; }
+# What make check did, line by line, for its summary at the end
+# (tools/check_summary.py): the trees tested, the legs skipped, what could not
+# be installed.
+RECORD = $(abspath $(BUILD))/check-record
+# ctest in tree $(1) with options $(2), recorded once it has passed.
+CTEST = ctest --preset $(1) $(2) && echo "tree $(1)" >> $(RECORD)
 
 # CXX=clang++ make run (or make check-native): the native tree with that
 # compiler; otherwise CMake's own choice. CLANG names the Clang leg's.
@@ -36,9 +37,12 @@ native:
 
 # Every leg whose tools are here; one whose tools are missing, where they
 # cannot be installed, is skipped and says which tools and packages it needs.
-LEG = status=0; $(REQUIRE) have $(1) || status=$$?; \
-  if [ $$status = 0 ]; then $(MAKE) check-$(1); elif [ $$status != 1 ]; then exit $$status; fi
+LEG = status=0; why=$$($(REQUIRE) have $(1)) || status=$$?; \
+  if [ $$status = 0 ]; then $(MAKE) check-$(1); \
+  elif [ $$status = 1 ]; then echo "$$why"; echo "leg $(1) $$why" >> $(RECORD); else exit $$status; fi
 
+# Ends with one summary: each tree's test count, the legs skipped, and each
+# case skipped here with its reason.
 check: deps
 	@$(call LEG,native)
 	@$(call LEG,clang)
@@ -47,9 +51,12 @@ check: deps
 	@$(call LEG,sanitize)
 	@$(call LEG,fuzz)
 	@$(call LEG,lint)
+	@python3 tools/check_summary.py $(BUILD) $(RECORD)
 
+# Starts make check's record with what the install could not bring.
 deps:
-	@$(REQUIRE) install check
+	@mkdir -p $(BUILD) && : > $(RECORD)
+	@STRCYCLES_CHECK_RECORD=$(RECORD) $(REQUIRE) install check
 
 check-native:
 	$(call CONFIGURE,native,$(NATIVE_COMPILER))
@@ -136,11 +143,13 @@ fuzz:
 
 check-fuzz: fuzz-build
 	tools/run-fuzzers.sh $(FUZZ_CHECK_SECONDS) $(BUILD)
+	@echo "clean fuzz" >> $(RECORD)
 
 # clang-tidy (.clang-tidy) and cppcheck over the program's code and fuzz/.
 check-lint: fuzz-build
 	$(call CONFIGURE,native,$(NATIVE_COMPILER))
 	tools/lint.sh $(BUILD)
+	@echo "clean lint" >> $(RECORD)
 
 # The speed suite (Google Benchmark): a console table, and JSON for make plot.
 # A few seconds per routine; BENCH_MIN_TIME is each case's least run time.

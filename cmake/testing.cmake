@@ -8,8 +8,15 @@ endfunction()
 # that imports the binary readers, else the first that runs. What is missing is a status line, not
 # a warning: a first make run shows the build and the report; make check names what skips need.
 set(STRCYCLES_PYTHON "" CACHE FILEPATH "Python 3 for the test scripts (empty: found)")
-set(STRCYCLES_PYTHON_MODULES capstone elftools pefile)
-set(STRCYCLES_PYTHON_PACKAGES python3-capstone python3-pyelftools python3-pefile)
+# The modules and their Debian packages: the python-modules row of
+# tools/requirements.table, the probe's "python:" taken off.
+file(STRINGS ${CMAKE_CURRENT_LIST_DIR}/../tools/requirements.table row REGEX "^python-modules ")
+separate_arguments(row UNIX_COMMAND "${row}")
+list(GET row 1 STRCYCLES_PYTHON_MODULES)
+list(GET row 2 STRCYCLES_PYTHON_PACKAGES)
+string(REGEX REPLACE "^python:" "" STRCYCLES_PYTHON_MODULES "${STRCYCLES_PYTHON_MODULES}")
+string(REPLACE "," ";" STRCYCLES_PYTHON_MODULES "${STRCYCLES_PYTHON_MODULES}")
+string(REPLACE "," ";" STRCYCLES_PYTHON_PACKAGES "${STRCYCLES_PYTHON_PACKAGES}")
 if(STRCYCLES_PYTHON)
   set(candidates ${STRCYCLES_PYTHON})
 else()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# What each make target needs, each tool found by itself (on PATH, in its
-# file, or by building a probe with it), and the Debian package that brings it.
+# What each make target needs, as tools/requirements.table says: found here,
+# installed with apt-get as root, or else named.
 #
 #   requirements.sh install TARGET... [--hard]
 #                                      install what those targets lack, as root
@@ -9,23 +9,25 @@
 #   requirements.sh need TARGET        exit 0 when TARGET can run here; else
 #                                      say what it lacks and exit 1
 #   requirements.sh have TARGET        the same, worded as a skipped leg
+#   requirements.sh update             apt-get update, tried three times; a
+#                                      list that still fails is a warning
 #
-# Targets: run, native, clang, sanitize, m32, windows, fuzz, lint, bench,
-# bench-compilers, plot, dist, format, and check (all of the check legs).
-# Some tools only let single tests run (valgrind, wine, qemu-i386, the Python
-# modules the machine-code checks read binaries with): they are installed with
-# their target, but where they are missing the target still runs and those
-# tests report themselves skipped, with the reason.
+# The install goes in groups that fail alone: what the targets cannot run
+# without (a failure stops it, exit 1), what only some tests need, and the
+# i386 packages; a group that cannot be installed is named with apt's reason,
+# and the tests that need it report themselves skipped. What could not be
+# installed is also written to $STRCYCLES_CHECK_RECORD, where set, for make
+# check's summary. STRCYCLES_REQUIREMENTS names another table.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+table=${STRCYCLES_REQUIREMENTS:-tools/requirements.table}
+UPDATE_TRIES=3
+UPDATE_PAUSE=10
 
 can_install() {
   [[ $(id -u) -eq 0 ]] && command -v apt-get >/dev/null
 }
 
-# The compiler `make run` and the native tree use: CMake's own choice, $CXX
-# or else c++ (g++ or clang++ as the system set it).
-compiler() { echo "${CXX:-c++}"; }
 compiler_package() {
   case $(basename "$1") in
     clang++*) echo "clang${1##*clang++}" ;;
@@ -33,12 +35,17 @@ compiler_package() {
     *) echo build-essential ;;
   esac
 }
-# libFuzzer's runtime comes in a package named after clang's major version.
-clang_major() {
-  clang++ --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1
+
+# The table's rows, {cxx}, {cxx-package} and {clang} filled in. libFuzzer's
+# runtime is named after clang's version: "N" until clang is here.
+rows() {
+  local cxx=${CXX:-c++} clang
+  clang=$(clang++ --version 2>/dev/null | sed -n 's/.*clang version \([0-9]*\).*/\1/p' | head -n 1)
+  sed -e '/^#/d' -e '/^[[:space:]]*$/d' -e "s|{cxx-package}|$(compiler_package "$cxx")|g" \
+    -e "s|{cxx}|$cxx|g" -e "s|{clang}|${clang:-N}|g" "$table"
 }
 
-# builds PROGRAM (stdin) with COMPILER FLAGS...: whether the tool chain can.
+# builds COMPILER FLAGS... < PROGRAM: whether the tool chain can.
 builds() {
   local compiler=$1 dir status=0
   shift
@@ -48,104 +55,36 @@ builds() {
   return "$status"
 }
 
-valgrind_starts_i386() {
+valgrind_starts_m32() {
   local dir status=0
   dir=$(mktemp -d)
   echo 'int main() {}' | c++ -m32 -x c++ - -o "$dir/probe" 2>/dev/null &&
-    valgrind --tool=none -q "$dir/probe" >/dev/null 2>&1 || status=$?
+    valgrind --tool=none -q "$dir/probe" </dev/null >/dev/null 2>&1 || status=$?
   rm -rf "$dir"
   return "$status"
 }
 
-python_has_modules() {
-  local python
-  for python in python3 /usr/bin/python3; do
-    command -v "$python" >/dev/null &&
-      "$python" -c 'import capstone, elftools, pefile' 2>/dev/null && return 0
-  done
-  return 1
-}
-
-# probe NAME: 0 when the tool is here.
+# probe PROBE: 0 when what the table's probe cell looks for is here.
 probe() {
-  case $1 in
-    cmake | make | valgrind | setpriv | qemu-i386 | clang++ | clang-tidy | clang-format | \
-      cppcheck | gnuplot | i686-w64-mingw32-g++ | x86_64-w64-mingw32-g++ | \
-      i686-w64-mingw32-windres | x86_64-w64-mingw32-windres | zip | git)
-      command -v "$1" >/dev/null ;;
-    python3) command -v python3 >/dev/null || [[ -x /usr/bin/python3 ]] ;;
-    compiler) command -v "$(compiler)" >/dev/null ;;
-    gtest) echo '#include <gtest/gtest.h>
-      int main() {}' | builds c++ -fsyntax-only ;;
-    googletest-sources) [[ -f /usr/src/googletest/CMakeLists.txt ]] ;;
-    benchmark) echo '#include <benchmark/benchmark.h>
-      int main() {}' | builds c++ -fsyntax-only ;;
-    m32) echo 'int main() {}' | builds c++ -m32 ;;
-    libfuzzer) echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) {
+  local kind=${1%%:*} arg=${1#*:} items item python
+  IFS=, read -ra items <<<"$arg"
+  case $kind in
+    command)
+      for item in "${items[@]}"; do command -v "$item" >/dev/null && return 0; done
+      return 1 ;;
+    file) [[ -f $arg ]] ;;
+    header) printf '#include <%s>\nint main() {}\n' "$arg" | builds c++ -fsyntax-only ;;
+    builds) echo 'int main() {}' | builds c++ "${items[@]}" ;;
+    fuzzer) echo 'extern "C" int LLVMFuzzerTestOneInput(const char*, unsigned long) {
       return 0; }' | builds clang++ -fsanitize=fuzzer ;;
-    python-modules) python_has_modules ;;
-    wine64) command -v wine64 >/dev/null || [[ -x /usr/lib/wine/wine64 ]] ;;
-    # Wanted only where the kernel runs 32-bit programs, and then from
-    # Debian's i386 architecture: the 32-bit Windows loader beside wine64, and
-    # the 32-bit C library's symbols, without which valgrind cannot start a
-    # 32-bit program at all.
-    wine32) ! tools/runs-i386.sh >/dev/null || [[ -x /usr/lib/wine/wine ]] ;;
-    valgrind-i386) ! tools/runs-i386.sh >/dev/null || ! command -v valgrind >/dev/null ||
-      valgrind_starts_i386 ;;
-    *) echo "requirements.sh: no probe for $1" >&2; return 2 ;;
-  esac
-}
-
-# package NAME: the Debian package that brings it.
-package() {
-  case $1 in
-    compiler) compiler_package "$(compiler)" ;;
-    make | cmake | valgrind | cppcheck | clang-tidy | clang-format | python3 | wine64 | zip | git)
-      echo "$1" ;;
-    setpriv) echo util-linux ;;
-    qemu-i386) echo qemu-user ;;
-    clang++) echo clang ;;
-    gnuplot) echo gnuplot-nox ;;
-    i686-w64-mingw32-g++) echo g++-mingw-w64-i686 ;;
-    x86_64-w64-mingw32-g++) echo g++-mingw-w64-x86-64 ;;
-    i686-w64-mingw32-windres) echo binutils-mingw-w64-i686 ;;
-    x86_64-w64-mingw32-windres) echo binutils-mingw-w64-x86-64 ;;
-    gtest) echo libgtest-dev ;;
-    googletest-sources) echo googletest ;;
-    benchmark) echo libbenchmark-dev ;;
-    m32) echo g++-multilib ;;
-    libfuzzer)
-      local major
-      major=$(clang_major)
-      echo "libclang-rt-${major:-N}-dev"
-      ;;
-    python-modules) echo python3-capstone python3-pyelftools python3-pefile ;;
-    wine32) echo wine32:i386 ;;
-    valgrind-i386) echo libc6-dbg:i386 ;;
-  esac
-}
-
-# needs TARGET: the tools without which it cannot run, then "|" and the ones
-# that only let some of its tests run.
-needs() {
-  local windows=(cmake make i686-w64-mingw32-g++ x86_64-w64-mingw32-g++ i686-w64-mingw32-windres
-    x86_64-w64-mingw32-windres python3)
-  case $1 in
-    run) echo cmake make compiler ;;
-    native) echo cmake make compiler gtest python3 "|" python-modules valgrind setpriv benchmark ;;
-    clang) echo cmake make clang++ gtest python3 "|" python-modules valgrind setpriv benchmark ;;
-    sanitize) echo cmake make compiler gtest python3 "|" setpriv ;;
-    m32) echo cmake make compiler m32 googletest-sources python3 \
-      "|" python-modules qemu-i386 valgrind valgrind-i386 setpriv ;;
-    windows) echo "${windows[@]}" "|" python-modules wine64 wine32 zip git ;;
-    fuzz) echo cmake make clang++ libfuzzer ;;
-    lint) echo cmake make compiler clang++ libfuzzer clang-tidy clang-format cppcheck ;;
-    bench) echo cmake make compiler benchmark ;;
-    bench-compilers) echo cmake make compiler python3 ;;
-    plot) echo gnuplot python3 ;;
-    dist) echo "${windows[@]}" zip git ;;
-    format) echo clang-format ;;
-    *) echo "requirements.sh: no target $1" >&2; exit 2 ;;
+    python)
+      for python in python3 /usr/bin/python3; do
+        command -v "$python" >/dev/null && "$python" -c "import $arg" 2>/dev/null && return 0
+      done
+      return 1 ;;
+    valgrind-m32) ! command -v valgrind >/dev/null || valgrind_starts_m32 ;;
+    i386) ! tools/runs-i386.sh >/dev/null || probe "$arg" ;;
+    *) echo "requirements.sh: no probe $1" >&2; exit 2 ;;
   esac
 }
 
@@ -161,60 +100,151 @@ expand() {
   done
 }
 
-# missing TARGET... [--hard]: "tool package..." lines for what is not here.
+# missing TARGET... [--hard]: "tool required|some package..." for each tool
+# those targets need that is not here; "some" where only some tests need it.
 missing() {
-  local hard=0 target tool soft seen=" "
+  local hard=0 wanted tool check packages targets target need
   if [[ ${!#} == --hard ]]; then
     hard=1
     set -- "${@:1:$#-1}"
   fi
-  for target in $(expand "$@"); do
-    soft=0
-    for tool in $(needs "$target"); do
-      if [[ $tool == "|" ]]; then
-        soft=1
-        continue
-      fi
-      ((hard && soft)) && continue
-      [[ $seen == *" $tool "* ]] && continue
-      seen+="$tool "
-      probe "$tool" || echo "$tool $(package "$tool")"
+  wanted=" $(expand "$@" | tr '\n' ' ') "
+  while read -r tool check packages targets <&3 || [[ -n ${tool:-} ]]; do
+    need=
+    # shellcheck disable=SC2086
+    for target in $(expand ${targets//,/ }); do
+      [[ $wanted == *" ${target%\?} "* ]] || continue
+      if [[ $target == *\? ]]; then need=${need:-some}; else need=required; fi
     done
+    [[ -z $need || ($hard == 1 && $need == some) ]] && continue
+    probe "$check" || echo "$tool $need ${packages//,/ }"
+  done 3< <(rows)
+}
+
+# "tool (Debian: package...)" for each of missing's lines; --joined: on one line.
+named() {
+  local lines
+  lines=$(sed 's/^\([^ ]*\) [^ ]* \(.*\)/\1 (Debian: \2)/')
+  if [[ ${1:-} == --joined ]]; then paste -sd ';' <<<"$lines" | sed 's/;/; /g'; else echo "$lines"; fi
+}
+
+record() {
+  if [[ -n ${STRCYCLES_CHECK_RECORD:-} ]]; then echo "$*" >>"$STRCYCLES_CHECK_RECORD"; fi
+}
+
+# apt's own error lines: each Err: with the lines that explain it, W: and E:.
+apt_errors() {
+  awk '/^(Err|W|E):/ { print; more = /^Err:/; next } more && /^ / { print; next } { more = 0 }'
+}
+
+update() {
+  local try out
+  for ((try = 1; ; try++)); do
+    out=$(apt-get update 2>&1) && return 0
+    ((try < UPDATE_TRIES)) || break
+    sleep "$UPDATE_PAUSE"
+  done
+  echo "apt-get update failed $try times; apt said:"
+  apt_errors <<<"$out" | sed 's/^/  /'
+  echo "the install goes on with the package lists apt has"
+}
+
+# apt_install PACKAGE...: apt-get install, its output kept in $apt_log.
+apt_install() {
+  DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$@" >"$apt_log" 2>&1
+}
+
+# Why apt refused, in its own words: its last error lines.
+apt_reason() {
+  { grep '^E:' "$apt_log" || tail -n 2 "$apt_log"; } | tail -n 2
+}
+
+# Multi-Arch: same packages must be at one version in both architectures;
+# with one architecture's index behind the other's, apt cannot pair them.
+# at_native_versions PACKAGE...: those and the i386 packages apt named, each
+# at the version installed for this machine's own architecture, where it is.
+at_native_versions() {
+  local arch name state
+  arch=$(dpkg --print-architecture)
+  for name in $({ printf '%s\n' "$@"; grep -o '[a-z0-9][a-z0-9.+-]*:i386' "$apt_log"; } | sort -u); do
+    state=$(dpkg-query -W -f='${db:Status-Status} ${Version}' "${name%:i386}:$arch" 2>/dev/null) ||
+      state=
+    if [[ $state == "installed "* ]]; then echo "$name=${state#* }"; else echo "$name"; fi
   done
 }
 
-install() {
-  local lines packages updated=0 round
-  # In rounds: some needs show only once a tool is there, as a package named
-  # after its version (libclang-rt-N-dev), or a probe built with the compiler
-  # (the 32-bit loader's symbols, wanted only where 32-bit programs run).
-  for round in 1 2 3; do
-    lines=$(missing "$@")
-    [[ -z $lines ]] && break
-    # A package named after a version not known yet waits for the next round.
-    packages=$(cut -d' ' -f2- <<<"$lines" | tr ' ' '\n' | { grep -v -- '-N-' || true; } |
-      sort -u | tr '\n' ' ')
-    if ! can_install; then
-      echo "missing here (not root, or no apt-get), so the tests that need them are skipped:"
-      sed 's/^\([^ ]*\) \(.*\)/  \1 (Debian: \2)/' <<<"$lines"
-      return 0
+# group NAME PACKAGE...: installs them, or says why apt would not and returns 1.
+group() {
+  local name=$1 pinned
+  shift
+  (($#)) || return 0
+  echo "installing ($name): $*"
+  apt_install "$@" && return 0
+  if [[ $name == i386 ]]; then
+    pinned=$(at_native_versions "$@" | tr '\n' ' ')
+    if [[ $pinned == *=* ]]; then
+      echo "  refused; again at the installed $(dpkg --print-architecture) versions: ${pinned% }"
+      # shellcheck disable=SC2086
+      apt_install $pinned && return 0
     fi
-    echo "installing: $packages"
-    if [[ $packages == *:i386* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  fi
+  echo "  cannot install $*; apt said:"
+  apt_reason | sed 's/^/    /'
+  record "not-installed $*: $(apt_reason | tail -n 1)"
+  return 1
+}
+
+install() {
+  local lines targets=("$@") packages tried=" " updated=0 name
+  if [[ ${!#} == --hard ]]; then unset 'targets[-1]'; fi
+  lines=$(missing "$@")
+  [[ -z $lines ]] && return 0
+  if ! can_install; then
+    echo "missing here (not root, or no apt-get), so the tests that need them are skipped:"
+    named <<<"$lines" | sed 's/^/  /'
+    record "not-installed $(cut -d' ' -f3- <<<"$lines" | paste -sd ' '): not root, or no apt-get"
+    return 0
+  fi
+  apt_log=$(mktemp)
+  trap 'rm -f "$apt_log"' EXIT
+  # In rounds: some needs show only once a tool is there, as a package named
+  # after its version (libclang-rt-N-dev), or a probe built with the compiler.
+  # A package is asked for once; one named after a version not known yet
+  # waits for the next round. "group package" lines, i386 a group of its own.
+  for _ in 1 2 3; do
+    packages=$(missing "$@" | awk -v tried="$tried" '{
+      for (i = 3; i <= NF; i++)
+        if (index(tried, " " $i " ") == 0 && $i !~ /-N-/) print ($i ~ /:i386$/ ? "i386" : $2), $i }' |
+      sort -u)
+    [[ -z $packages ]] && break
+    tried+="$(cut -d' ' -f2 <<<"$packages" | paste -sd ' ') "
+    if grep -q '^i386' <<<"$packages" && ! dpkg --print-foreign-architectures | grep -qx i386; then
       dpkg --add-architecture i386
       updated=0
     fi
     if ((!updated)); then
-      apt-get update
+      update
       updated=1
     fi
-    # shellcheck disable=SC2086
-    DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $packages
+    # shellcheck disable=SC2046
+    if ! group required $(sed -n 's/^required //p' <<<"$packages"); then
+      echo "make ${targets[*]} stops: it cannot run without them" >&2
+      return 1
+    fi
+    for name in some i386; do
+      # shellcheck disable=SC2046
+      group "$name" $(sed -n "s/^$name //p" <<<"$packages") ||
+        echo "  the tests that need them report themselves skipped"
+    done
   done
+  lines=$(missing "$@" --hard)
+  if [[ -n $lines ]]; then
+    echo "still missing after the install: $(named --joined <<<"$lines")" >&2
+    return 1
+  fi
   lines=$(missing "$@")
   if [[ -n $lines ]]; then
-    echo "still missing after the install: $(tr '\n' ';' <<<"$lines")" >&2
-    return 1
+    echo "not here, so the tests that need them report themselves skipped: $(named --joined <<<"$lines")"
   fi
 }
 
@@ -224,7 +254,7 @@ need() {
   local lines why
   lines=$(missing "$1" --hard)
   [[ -z $lines ]] && return 0
-  why=$(sed 's/^\([^ ]*\) \(.*\)/\1 (Debian: \2)/' <<<"$lines" | paste -sd ';' | sed 's/;/; /g')
+  why=$(named --joined <<<"$lines")
   if can_install; then
     # The install step could have brought them: that it did not is a fault.
     echo "make $1 needs $why, which this machine could have installed" >&2
@@ -245,8 +275,9 @@ case ${1:-} in
     ;;
   need) need "${2:?usage: requirements.sh need TARGET}" ;;
   have) need "${2:?usage: requirements.sh have TARGET}" leg ;;
+  update) update ;;
   *)
-    echo "usage: requirements.sh install TARGET... | need TARGET | have TARGET" >&2
+    echo "usage: requirements.sh install TARGET... | need TARGET | have TARGET | update" >&2
     exit 2
     ;;
 esac
