@@ -1,8 +1,5 @@
-// What the speed suite works out from its timings, apart from Google
-// Benchmark so that any tree can build and test it: percentiles, the step and
-// latency from the short loops' repetitions (bench/call_timings.h), ticks in
-// core clocks, the agreement rows' counters and the summary's text. The
-// suite's code only times, collects and prints what these return.
+// What the speed suite works out from its timings, kept apart from Google Benchmark so that
+// every tree builds and tests it; the suite's code only times, collects and prints.
 #ifndef STRCYCLES_BENCH_FIGURES_H_
 #define STRCYCLES_BENCH_FIGURES_H_
 
