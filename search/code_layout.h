@@ -60,8 +60,7 @@ inline void NotHoisted([[maybe_unused]] T& value) {
 }
 
 // The byte at p into the whole register: Clang before 15 loads it into the low 8 bits outside
-// innermost loops, a write that waits for the register's last writer.
-// Measured: docs/tuning.md#wordsweep.
+// innermost loops, a write that waits for its last writer. Measured: docs/tuning.md#wordsweep.
 inline unsigned char ByteLoadedWhole(const void* p) {
   const unsigned char* const byte = static_cast<const unsigned char*>(p);
 #if defined(__clang__) && __clang_major__ < 15 && defined(__x86_64__)
